@@ -1,0 +1,45 @@
+#include "startup.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <pwd.h>
+#include <unistd.h>
+
+namespace kulverant {
+
+// The shell has already split the message at blanks; joining with one blank
+// gives back the text the decoder passed. Nothing here is an option.
+std::string argumentText(int argc, char** argv) {
+    std::string text;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1)
+            text += ' ';
+        text += argv[i];
+    }
+    return text;
+}
+
+std::expected<std::string, RunError> messageDirectory() {
+    std::string home;
+    if (const char* variable = std::getenv("HOME"); variable && *variable)
+        home = variable;
+    else if (const passwd* account = ::getpwuid(::getuid()); account && account->pw_dir)
+        home = account->pw_dir;
+    if (home.empty())
+        return std::unexpected(RunError{ErrorNumber::PathNotFound, "~/Pocsag/",
+                                        "Kein Benutzerverzeichnis: HOME ist nicht gesetzt, und das "
+                                        "Benutzerkonto nennt keines."});
+    while (home.size() > 1 && home.back() == '/')
+        home.pop_back();
+    if (home != "/")
+        home += '/';
+    return home + "Pocsag/";
+}
+
+void reportFailure(const RunError& error) {
+    std::string report = formatReport(error);
+    report += '\n';
+    std::fputs(report.c_str(), stderr);
+}
+
+} // namespace kulverant

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "message/run_error.h"
+
+#include <expected>
+#include <string>
+
+namespace kulverant {
+
+/// The message as the platform hands it to the program, as one string.
+std::string argumentText(int argc, char** argv);
+
+/// The message directory, ending in its separator. It is never created here:
+/// a missing directory is reported when the first file is saved into it.
+std::expected<std::string, RunError> messageDirectory();
+
+/// Tells the user that the start failed: always on standard error, so that a
+/// decoder's log keeps it, and in a message box where there is a screen.
+void reportFailure(const RunError& error);
+
+} // namespace kulverant

@@ -1,0 +1,73 @@
+#include "keyed_path.h"
+
+#include <algorithm>
+#include <array>
+
+namespace kulverant {
+
+namespace {
+
+bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    return std::ranges::equal(a, b, [](char x, char y) {
+        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        return lower(x) == lower(y);
+    });
+}
+
+// Windows opens a device instead of a file when the part of a name before its
+// first dot is a reserved device name: 'NUL.txt' would swallow the message.
+std::string_view reservedDeviceName(std::string_view word) {
+    static constexpr std::array<std::string_view, 28> names = {
+        "CON",  "PRN",  "AUX",  "NUL",  "COM1", "COM2", "COM3", "COM4", "COM5", "COM6",
+        "COM7", "COM8", "COM9", "LPT1", "LPT2", "LPT3", "LPT4", "LPT5", "LPT6", "LPT7",
+        "LPT8", "LPT9",
+        // Superscript one, two and three count as digits there too.
+        "COM\u00b9", "COM\u00b2", "COM\u00b3", "LPT\u00b9", "LPT\u00b2", "LPT\u00b3",
+    };
+    std::string_view stem = word.substr(0, word.find('.'));
+    for (std::string_view name : names)
+        if (equalsIgnoringAsciiCase(stem, name))
+            return name;
+    return {};
+}
+
+// Returns why the first word cannot name a keyed message file, or nothing.
+std::string refusalReason(std::string_view word, PathStyle style) {
+    if (word.find_first_of("/\\") != std::string_view::npos)
+        return "Das erste Wort enthält einen Pfadtrenner ('/' oder '\\') und würde aus dem "
+               "Meldungsverzeichnis hinausführen.";
+    if (word.find('\0') != std::string_view::npos)
+        return "Das erste Wort enthält ein Nullzeichen.";
+    if (style == PathStyle::Windows) {
+        if (word.find(':') != std::string_view::npos)
+            return "Das erste Wort enthält einen Doppelpunkt; Windows legte damit einen "
+                   "versteckten Datenstrom statt einer Datei an.";
+        if (std::string_view device = reservedDeviceName(word); !device.empty())
+            return "Das erste Wort ist der reservierte Gerätename " + std::string(device) +
+                   "; Windows schriebe die Meldung in das Gerät statt in eine Datei.";
+    }
+    return {};
+}
+
+} // namespace
+
+std::string fixedMessagePath(std::string_view messageDirectory) {
+    std::string path(messageDirectory);
+    path += fixedFileName;
+    return path;
+}
+
+std::expected<std::string, RunError> keyedMessagePath(std::string_view messageDirectory,
+                                                      std::string_view firstWord,
+                                                      PathStyle style) {
+    std::string path;
+    path.reserve(messageDirectory.size() + firstWord.size() + keyedFileSuffix.size());
+    path += messageDirectory;
+    path += firstWord;
+    path += keyedFileSuffix;
+    if (std::string reason = refusalReason(firstWord, style); !reason.empty())
+        return std::unexpected(RunError{ErrorNumber::BadFileName, std::move(path), std::move(reason)});
+    return path;
+}
+
+} // namespace kulverant

@@ -1,0 +1,26 @@
+#include "load_sequence.h"
+
+#include "message_text.h"
+
+namespace kulverant {
+
+std::expected<void, RunError> runLoadSequence(std::string_view argumentText,
+                                              std::string_view messageDirectory,
+                                              TextArea& textArea,
+                                              PathStyle style) {
+    std::optional<std::string_view> word = firstWord(argumentText);
+    if (!word)
+        return std::unexpected(RunError{ErrorNumber::SubscriptOutOfRange, {},
+                                        "Keine Meldung angegeben. Die Dateien bleiben unverändert."});
+
+    textArea.setText(displayText(argumentText));
+    if (auto saved = textArea.saveFile(fixedMessagePath(messageDirectory), SaveFormat::PlainText); !saved)
+        return saved;
+
+    auto keyedPath = keyedMessagePath(messageDirectory, *word, style);
+    if (!keyedPath)
+        return std::unexpected(std::move(keyedPath.error()));
+    return textArea.saveFile(*keyedPath, SaveFormat::PlainText);
+}
+
+} // namespace kulverant

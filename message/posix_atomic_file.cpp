@@ -1,0 +1,130 @@
+#include "atomic_file.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kulverant {
+
+namespace {
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    ~FileDescriptor() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    int get() const { return fd_; }
+    // Closes now, so that a failing close is seen: some file systems only
+    // report a failed write there.
+    bool close() {
+        int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+// Removes the temporary file on every way out except a successful rename.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    ~TemporaryFile() {
+        if (!path_.empty())
+            ::unlink(path_.c_str());
+    }
+    const std::string& path() const { return path_; }
+    void keep() { path_.clear(); }
+
+private:
+    std::string path_;
+};
+
+std::string directoryOf(const std::string& path) {
+    std::string::size_type slash = path.rfind('/');
+    return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
+}
+
+// A name no other start of the program picks at the same moment: the process
+// id keeps concurrent starts apart, the random part keeps a reused id apart
+// from a temporary file that a killed start left behind.
+std::string temporaryName(const std::string& directory) {
+    static std::mt19937_64 random{std::random_device{}()};
+    char name[64];
+    std::snprintf(name, sizeof name, ".kulverant-%ld-%016llx.tmp", static_cast<long>(::getpid()),
+                  static_cast<unsigned long long>(random()));
+    return directory + name;
+}
+
+bool writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (written == 0) {
+            errno = ENOSPC;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+// Makes the rename itself durable. Some file systems cannot sync a directory;
+// the file is in place by then, so that is no reason to report a failure.
+void syncDirectory(const std::string& directory) {
+    int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+} // namespace
+
+std::expected<void, SystemError> replaceFile(const std::string& path, std::string_view bytes) {
+    struct stat existing {};
+    bool replacesRegularFile = ::lstat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
+    if (replacesRegularFile && ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0 &&
+        (errno == EACCES || errno == EROFS || errno == EPERM))
+        return std::unexpected(lastSystemError());
+
+    const std::string directory = directoryOf(path);
+    std::string temporaryPath;
+    int fd = -1;
+    for (int attempt = 0; fd < 0; ++attempt) {
+        temporaryPath = temporaryName(directory);
+        fd = ::open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd < 0 && (errno != EEXIST || attempt == 16))
+            return std::unexpected(lastSystemError());
+    }
+    FileDescriptor file(fd);
+    TemporaryFile temporary(temporaryPath);
+
+    // Readers that were allowed to read the old file may read the new one.
+    if (replacesRegularFile)
+        ::fchmod(file.get(), existing.st_mode & 07777);
+
+    if (!writeAll(file.get(), bytes) || ::fsync(file.get()) != 0 || !file.close())
+        return std::unexpected(lastSystemError());
+    if (::rename(temporary.path().c_str(), path.c_str()) != 0)
+        return std::unexpected(lastSystemError());
+    temporary.keep();
+    syncDirectory(directory);
+    return {};
+}
+
+} // namespace kulverant

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kulverant {
+
+/// Run-time error numbers, as the program's users know them from its reports.
+enum class ErrorNumber : int {
+    SubscriptOutOfRange = 9,
+    BadFileName = 52,
+    DiskFull = 61,
+    PermissionDenied = 70,
+    PathFileAccess = 75,
+    PathNotFound = 76,
+};
+
+/// The German text that belongs to an error number.
+std::string_view errorText(ErrorNumber number);
+
+/// A failure of the load sequence: what went wrong, on which path, and why.
+struct RunError {
+    ErrorNumber number;
+    std::string path;   // the file concerned; empty when no file is
+    std::string reason; // the system's own words, or the program's
+};
+
+/// The report shown to the user and written to standard error, e.g.
+///   Laufzeitfehler '76':
+///   Pfad nicht gefunden
+///   /home/anna/Pocsag/Kulverant.txt: No such file or directory
+std::string formatReport(const RunError& error);
+
+} // namespace kulverant

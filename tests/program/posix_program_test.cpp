@@ -1,0 +1,248 @@
+// The built program, started the way a pager decoder starts it.
+#include "support/temporary_directory.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <fcntl.h>
+#include <functional>
+#include <grp.h>
+#include <set>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace kulverant {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::directoryContents;
+using testing::readFile;
+using testing::writeFile;
+using Files = std::map<std::string, std::string>;
+
+// Root writes through any permission, so permission cases run as this user.
+constexpr uid_t unprivilegedId = 65534;
+
+struct StartOptions {
+    bool unprivileged = false;
+    rlim_t fileSizeLimit = RLIM_INFINITY;
+};
+
+struct Started {
+    pid_t pid;
+    int errorPipe;
+};
+
+struct Finished {
+    int status;
+    std::string report;
+};
+
+Started start(const std::vector<std::string>& arguments, const fs::path& home, StartOptions options = {}) {
+    std::vector<std::string> environment = {"HOME=" + home.string(), "LC_ALL=C"};
+    for (char** variable = environ; *variable; ++variable) {
+        std::string_view entry = *variable;
+        if (!entry.starts_with("HOME=") && !entry.starts_with("LC_") && !entry.starts_with("LANG"))
+            environment.emplace_back(entry);
+    }
+    std::vector<std::string> argumentStrings = {KULVERANT_EXE};
+    argumentStrings.insert(argumentStrings.end(), arguments.begin(), arguments.end());
+    auto pointers = [](std::vector<std::string>& strings) {
+        std::vector<char*> result;
+        for (std::string& s : strings)
+            result.push_back(s.data());
+        result.push_back(nullptr);
+        return result;
+    };
+    std::vector<char*> argv = pointers(argumentStrings);
+    std::vector<char*> envp = pointers(environment);
+
+    int pipeEnds[2];
+    if (::pipe2(pipeEnds, O_CLOEXEC) != 0)
+        throw std::runtime_error("pipe");
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(pipeEnds[1], STDERR_FILENO);
+        rlimit limit{options.fileSizeLimit, options.fileSizeLimit};
+        if (options.fileSizeLimit != RLIM_INFINITY && ::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            ::_exit(126);
+        if (options.unprivileged && ::getuid() == 0 &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(unprivilegedId) != 0 || ::setuid(unprivilegedId) != 0))
+            ::_exit(126);
+        ::execve(argv[0], argv.data(), envp.data());
+        ::_exit(127);
+    }
+    ::close(pipeEnds[1]);
+    return {pid, pipeEnds[0]};
+}
+
+Finished finish(Started started) {
+    std::string report;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(started.errorPipe, buffer, sizeof buffer)) != 0;)
+        if (n > 0)
+            report.append(buffer, static_cast<std::size_t>(n));
+        else if (errno != EINTR)
+            break;
+    ::close(started.errorPipe);
+    int status = 0;
+    ::waitpid(started.pid, &status, 0);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), report};
+}
+
+Finished run(const std::vector<std::string>& arguments, const fs::path& home, StartOptions options = {}) {
+    return finish(start(arguments, home, options));
+}
+
+class Program : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::create_directory(messageDirectory());
+        // Let the unprivileged user own its home, as a real user does.
+        if (::getuid() == 0) {
+            for (const fs::path& p : {home.path(), messageDirectory()})
+                ASSERT_EQ(::chown(p.c_str(), unprivilegedId, unprivilegedId), 0);
+        }
+    }
+    fs::path messageDirectory() const { return home.path() / "Pocsag"; }
+    Files files() const { return directoryContents(messageDirectory()); }
+
+    testing::TemporaryDirectory home;
+};
+
+TEST_F(Program, WritesBothFilesWithTheExactDisplayText) {
+    struct Case {
+        std::vector<std::string> arguments;
+        Files files;
+    };
+    const Case cases[] = {
+        {{"123", "Alarm", "Wache"}, {{"Kulverant.txt", "ZIZ: 123 Alarm Wache"}, {"123.txt", "ZIZ: 123 Alarm Wache"}}},
+        {{"--help"}, {{"Kulverant.txt", "ZIZ: --help"}, {"--help.txt", "ZIZ: --help"}}},
+        {{"", "123", "x"}, {{"Kulverant.txt", "ZIZ:  123 x"}, {".txt", "ZIZ:  123 x"}}},
+        {{"12\tx", "y"}, {{"Kulverant.txt", "ZIZ: 12\tx y"}, {"12\tx.txt", "ZIZ: 12\tx y"}}},
+        {{"Gr\xc3\xbc\xc3\x9f" "e", "[\\]{|}~"},
+         {{"Kulverant.txt", "ZIZ: Gr\xc3\xbc\xc3\x9f" "e [\\]{|}~"}, {"Gr\xc3\xbc\xc3\x9f" "e.txt", "ZIZ: Gr\xc3\xbc\xc3\x9f" "e [\\]{|}~"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.files.begin()->second);
+        for (const auto& entry : fs::directory_iterator(messageDirectory()))
+            fs::remove(entry.path());
+        Finished finished = run(c.arguments, home.path());
+        EXPECT_EQ(finished.status, 0);
+        EXPECT_EQ(finished.report, "");
+        EXPECT_EQ(files(), c.files);
+    }
+}
+
+TEST_F(Program, ReplacesLongerFilesAndKeepsOtherKeyedFiles) {
+    writeFile(messageDirectory() / "123.txt", "ZIZ: 123 eine viel längere frühere Meldung");
+    ASSERT_EQ(run({"456", "zuerst"}, home.path()).status, 0);
+    ASSERT_EQ(run({"123", "kurz"}, home.path()).status, 0);
+    EXPECT_EQ(files(), (Files{{"Kulverant.txt", "ZIZ: 123 kurz"}, {"123.txt", "ZIZ: 123 kurz"},
+                              {"456.txt", "ZIZ: 456 zuerst"}}));
+}
+
+TEST_F(Program, FailuresAreReportedAndLeaveTheFilesAsTheFailingStepFindsThem) {
+    const std::string previous = "ZIZ: 123 vorige Meldung";
+    struct Case {
+        const char* name;
+        std::function<void(const fs::path&)> prepare;
+        std::vector<std::string> arguments;
+        StartOptions options;
+        int number;
+        Files files;
+    };
+    const Case cases[] = {
+        {"missing directory", [](const fs::path& d) { fs::remove_all(d); }, {"123", "x"}, {}, 76, {}},
+        {"empty message", {}, {}, {}, 9, {{"Kulverant.txt", previous}}},
+        {"path escape", {}, {"../../kulverant-entkommen", "x"}, {}, 52,
+         {{"Kulverant.txt", "ZIZ: ../../kulverant-entkommen x"}}},
+        {"keyed path is a directory", [](const fs::path& d) { fs::create_directory(d / "123.txt"); },
+         {"123", "x"}, {}, 75, {{"Kulverant.txt", "ZIZ: 123 x"}, {"123.txt", "<dir>"}}},
+        {"first word too long", {}, {std::string(300, 'x'), "y"}, {}, 52, {{"Kulverant.txt", "ZIZ: " + std::string(300, 'x') + " y"}}},
+        {"read-only directory", [](const fs::path& d) { fs::permissions(d, fs::perms::owner_read | fs::perms::owner_exec); },
+         {"123", "x"}, {.unprivileged = true}, 70, {{"Kulverant.txt", previous}}},
+        {"read-only keyed file",
+         [&](const fs::path& d) {
+             writeFile(d / "123.txt", previous);
+             fs::permissions(d / "123.txt", fs::perms::owner_read);
+         },
+         {"123", "neu"}, {.unprivileged = true}, 70, {{"Kulverant.txt", "ZIZ: 123 neu"}, {"123.txt", previous}}},
+        {"file-size limit", {}, {"123", std::string(100, 'x')}, {.fileSizeLimit = 64}, 61, {{"Kulverant.txt", previous}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(messageDirectory());
+        SetUp();
+        writeFile(messageDirectory() / "Kulverant.txt", previous);
+        if (::getuid() == 0) {
+            ASSERT_EQ(::chown((messageDirectory() / "Kulverant.txt").c_str(), unprivilegedId, unprivilegedId), 0);
+        }
+        if (c.prepare)
+            c.prepare(messageDirectory());
+
+        Finished finished = run(c.arguments, home.path(), c.options);
+        EXPECT_EQ(finished.status, 1);
+        EXPECT_TRUE(finished.report.starts_with("Laufzeitfehler '" + std::to_string(c.number) + "':\n"))
+            << finished.report;
+        fs::permissions(home.path(), fs::perms::owner_all, fs::perm_options::add);
+        if (fs::exists(messageDirectory()))
+            fs::permissions(messageDirectory(), fs::perms::owner_all, fs::perm_options::add);
+        EXPECT_EQ(fs::exists(messageDirectory()) ? files() : Files{}, c.files);
+        EXPECT_EQ(directoryContents(home.path()).size(), fs::exists(messageDirectory()) ? 1u : 0u);
+        EXPECT_FALSE(fs::exists(home.path().parent_path() / "kulverant-entkommen.txt"));
+    }
+}
+
+TEST_F(Program, ConcurrentStartsNeverShowAReaderAPartialFile) {
+    constexpr int starts = 40;
+    std::set<std::string> messages;
+    std::vector<std::vector<std::string>> argumentLists;
+    for (int i = 0; i < starts; ++i) {
+        std::vector<std::string> arguments = {std::to_string(100 + i % 5), "Alarm", std::string(2000 + i * 37, 'a' + i % 26)};
+        messages.insert("ZIZ: " + arguments[0] + " Alarm " + arguments[2]);
+        argumentLists.push_back(std::move(arguments));
+    }
+    const std::string first = *messages.begin();
+    writeFile(messageDirectory() / "Kulverant.txt", first);
+    messages.insert(first);
+
+    std::atomic<bool> done = false;
+    std::atomic<int> reads = 0;
+    std::vector<std::string> torn;
+    std::thread reader([&] {
+        while (!done) {
+            std::string seen = readFile(messageDirectory() / "Kulverant.txt");
+            if (!messages.contains(seen))
+                torn.push_back(seen);
+            ++reads;
+        }
+    });
+    std::vector<Started> running;
+    for (const auto& arguments : argumentLists)
+        running.push_back(start(arguments, home.path()));
+    int failures = 0;
+    for (Started started : running)
+        failures += finish(started).status != 0;
+    done = true;
+    reader.join();
+
+    EXPECT_EQ(failures, 0);
+    EXPECT_TRUE(torn.empty()) << torn.size() << " of " << reads << " reads saw a partial file";
+    Files written = files();
+    EXPECT_EQ(written.size(), 6u) << "a temporary file was left behind";
+    for (const auto& [name, content] : written) {
+        SCOPED_TRACE(name);
+        EXPECT_TRUE(messages.contains(content));
+        if (name != "Kulverant.txt") {
+            EXPECT_TRUE(content.starts_with("ZIZ: " + name.substr(0, 3) + " "));
+        }
+    }
+}
+
+} // namespace
+} // namespace kulverant
