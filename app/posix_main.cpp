@@ -1,6 +1,7 @@
 #include "startup.h"
 
 #include "message/load_sequence.h"
+#include "window/message_window.h"
 
 #include <clocale>
 #include <csignal>
@@ -20,8 +21,8 @@ int main(int argc, char** argv) {
     std::expected<void, RunError> loaded = directory ? runLoadSequence(argumentText(argc, argv), *directory, textArea)
                                                      : std::unexpected(directory.error());
     if (!loaded) {
-        reportFailure(loaded.error());
+        reportFailure(argv[0], loaded.error());
         return 1;
     }
-    return 0;
+    return showMessageWindow(argv[0], textArea.text());
 }

@@ -1,6 +1,5 @@
 #include "startup.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <pwd.h>
 #include <unistd.h>
@@ -34,12 +33,6 @@ std::expected<std::string, RunError> messageDirectory() {
     if (home != "/")
         home += '/';
     return home + "Pocsag/";
-}
-
-void reportFailure(const RunError& error) {
-    std::string report = formatReport(error);
-    report += '\n';
-    std::fputs(report.c_str(), stderr);
 }
 
 } // namespace kulverant

@@ -16,6 +16,6 @@ std::expected<std::string, RunError> messageDirectory();
 
 /// Tells the user that the start failed: always on standard error, so that a
 /// decoder's log keeps it, and in a message box where there is a screen.
-void reportFailure(const RunError& error);
+void reportFailure(const char* programName, const RunError& error);
 
 } // namespace kulverant

@@ -1,0 +1,78 @@
+#include "message_window.h"
+
+#include "qt_window_library.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <dlfcn.h>
+#include <string>
+#include <unistd.h>
+
+namespace kulverant {
+
+namespace {
+
+bool displayConfigured() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        if (const char* value = std::getenv(name); value && *value)
+            return true;
+    return false;
+}
+
+std::string executableDirectory() {
+    std::string path(4096, '\0');
+    ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size());
+    if (length <= 0 || static_cast<std::size_t>(length) >= path.size())
+        return ".";
+    path.resize(static_cast<std::size_t>(length));
+    return path.substr(0, path.rfind('/'));
+}
+
+// The library lies beside the program in the build tree and in its own
+// folder under lib/ once installed; both are found from the program itself,
+// never from the current directory.
+void* windowSymbol(const char* name, std::string& problem) {
+    static void* library = [] {
+        std::string directory = executableDirectory();
+        void* handle = nullptr;
+        for (const char* relative : {"/", "/../lib/kulverant/"})
+            if ((handle = ::dlopen((directory + relative + KULVERANT_WINDOW_LIBRARY).c_str(), RTLD_NOW | RTLD_LOCAL)))
+                break;
+        return handle;
+    }();
+    void* symbol = library ? ::dlsym(library, name) : nullptr;
+    if (!symbol) {
+        const char* reason = ::dlerror();
+        problem = reason ? reason : KULVERANT_WINDOW_LIBRARY " nicht gefunden";
+    }
+    return symbol;
+}
+
+} // namespace
+
+int showMessageWindow(const char* programName, const std::string& text) {
+    if (!displayConfigured()) {
+        std::fputs("Kein Bildschirm erreichbar (weder DISPLAY noch WAYLAND_DISPLAY gesetzt): Die Meldung ist "
+                   "gespeichert, ein Fenster kann nicht gezeigt werden.\n",
+                   stderr);
+        return 2;
+    }
+    std::string problem;
+    auto show = reinterpret_cast<ShowMessageFunction>(windowSymbol(KULVERANT_SHOW_MESSAGE, problem));
+    if (!show) {
+        std::fprintf(stderr, "Das Fenster kann nicht gezeigt werden (%s). Die Meldung ist gespeichert.\n",
+                     problem.c_str());
+        return 2;
+    }
+    return show(programName, text.data(), text.size());
+}
+
+void showFailureBox(const char* programName, const std::string& report) {
+    std::string problem;
+    if (!displayConfigured())
+        return;
+    if (auto show = reinterpret_cast<ShowFailureFunction>(windowSymbol(KULVERANT_SHOW_FAILURE, problem)))
+        show(programName, report.c_str());
+}
+
+} // namespace kulverant

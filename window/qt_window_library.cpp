@@ -1,0 +1,67 @@
+#include "qt_window_library.h"
+
+#include "control_table.h"
+#include "qt_message_window.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include <cstdio>
+#include <memory>
+#include <unistd.h>
+
+namespace {
+
+// What to do when Qt finds no display while it starts: Qt's own answer is a
+// fatal message followed by abort(), which would leave a core dump.
+struct NoDisplay {
+    const char* note; // said on standard error first, if anything
+    int status;
+};
+const NoDisplay* noDisplay = nullptr;
+
+void handleQtMessage(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (noDisplay && type != QtFatalMsg)
+        return;
+    if (noDisplay) {
+        if (noDisplay->note)
+            std::fprintf(stderr, "%s\n(%s)\n", noDisplay->note, message.toLocal8Bit().constData());
+        std::fflush(stderr);
+        ::_exit(noDisplay->status);
+    }
+    std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+}
+
+// Qt sees only the program's name, never the message: a message such as
+// '-reverse Alarm' must be shown and saved, not taken as a Qt option.
+std::unique_ptr<QApplication> startQt(const char* programName, const NoDisplay& whenNoDisplay) {
+    static int argc = 1;
+    static char* argv[] = {const_cast<char*>(programName), nullptr};
+    qInstallMessageHandler(handleQtMessage);
+    noDisplay = &whenNoDisplay;
+    auto application = std::make_unique<QApplication>(argc, argv);
+    noDisplay = nullptr;
+    return application;
+}
+
+} // namespace
+
+extern "C" int kulverant_show_message(const char* programName, const char* text, std::size_t size) {
+    static constexpr NoDisplay noWindow = {
+        "Kein Bildschirm erreichbar: Die Meldung ist gespeichert, ein Fenster kann nicht gezeigt werden.", 2};
+    std::unique_ptr<QApplication> application = startQt(programName, noWindow);
+    kulverant::MessageWindow window(QString::fromUtf8(text, static_cast<qsizetype>(size)));
+    QObject::connect(&window, &kulverant::MessageWindow::endRequested, application.get(), &QApplication::quit);
+    window.centreOnScreen();
+    window.show();
+    return application->exec();
+}
+
+extern "C" void kulverant_show_failure(const char* programName, const char* report) {
+    // The report is on standard error already.
+    static constexpr NoDisplay noBox = {nullptr, 1};
+    std::unique_ptr<QApplication> application = startQt(programName, noBox);
+    QMessageBox::critical(nullptr, QString::fromUtf8(kulverant::windowCaption.data(),
+                                                     static_cast<qsizetype>(kulverant::windowCaption.size())),
+                          QString::fromUtf8(report));
+}
