@@ -9,13 +9,13 @@ output=${2:-.}
 work=$(mktemp -d)
 server=
 cleanup() {
-  [ -n "$server" ] && kill "$server" 2>/dev/null && wait "$server" 2>/dev/null
+  if [ -n "$server" ]; then kill "$server" 2>/dev/null; wait "$server" 2>/dev/null || true; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
 fail() { echo "FEHLER: $*" >&2; exit 1; }
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
 server=$!
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
 [ -s "$work/display" ] || fail "Xvfb startete nicht: $(cat "$work/xvfb.log")"
@@ -51,7 +51,7 @@ status=0; wait "$pid" || status=$?
 rm -rf "$work/Pocsag"
 HOME=$work "$program" 123 Alarm 2>"$work/report" &
 pid=$!
-box=$(await_window "$pid") || fail "kein Fehlerfenster erschienen"
+box=$(await_window "$pid") || { status=0; wait "$pid" || status=$?; fail "kein Fehlerfenster erschienen (Status $status): $(cat "$work/report")"; }
 eval "$(xdotool getwindowgeometry --shell "$box")"
 [ "$WIDTH x $HEIGHT" != "312 x 187" ] || fail "Hauptfenster statt Fehlerfenster gezeigt"
 xdotool windowfocus --sync "$box" key Return
@@ -60,3 +60,4 @@ status=0; wait "$pid" || status=$?
 grep -q "^Laufzeitfehler '76':" "$work/report" || fail "Bericht fehlt: $(cat "$work/report")"
 [ ! -e "$work/Pocsag" ] || fail "Meldungsverzeichnis angelegt"
 echo "1 passed, 0 failed"
+exit 0
