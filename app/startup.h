@@ -4,6 +4,7 @@
 
 #include <expected>
 #include <string>
+#include <string_view>
 
 namespace kulverant {
 
@@ -13,6 +14,10 @@ std::string argumentText(int argc, char** argv);
 /// The message directory, ending in its separator. It is never created here:
 /// a missing directory is reported when the first file is saved into it.
 std::expected<std::string, RunError> messageDirectory();
+
+/// Runs the load sequence on the message, then shows the window; returns the
+/// program's exit status.
+int runProgram(const char* programName, std::string_view argumentText);
 
 /// Tells the user that the start failed: always on standard error, so that a
 /// decoder's log keeps it, and in a message box where there is a screen.

@@ -2,3 +2,5 @@
 # fonts-liberation2 gives Arial's metrics where Arial itself is missing.
 build_packages=(cmake ninja-build g++ qt6-base-dev fonts-liberation2)
 test_packages=(libgtest-dev xvfb xdotool imagemagick)
+# The Windows build, cross-compiled, and Wine to test it (32-bit: i386 multiarch).
+windows_packages=(g++-mingw-w64-i686 googletest wine wine32:i386)

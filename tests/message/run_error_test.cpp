@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <cerrno>
 #endif
 
@@ -17,7 +19,24 @@ TEST(RunError, ReportNamesNumberTextPathAndReason) {
               "Laufzeitfehler '9':\nIndex außerhalb des gültigen Bereichs\nKeine Meldung angegeben.");
 }
 
-#ifndef _WIN32
+#ifdef _WIN32
+TEST(SystemError, MapsWindowsErrorsToTheClosestRunTimeError) {
+    const std::pair<DWORD, ErrorNumber> cases[] = {
+        {ERROR_PATH_NOT_FOUND, ErrorNumber::PathNotFound},    {ERROR_FILE_NOT_FOUND, ErrorNumber::PathNotFound},
+        {ERROR_ACCESS_DENIED, ErrorNumber::PermissionDenied}, {ERROR_SHARING_VIOLATION, ErrorNumber::PermissionDenied},
+        {ERROR_DISK_FULL, ErrorNumber::DiskFull},             {ERROR_HANDLE_DISK_FULL, ErrorNumber::DiskFull},
+        {ERROR_INVALID_NAME, ErrorNumber::BadFileName},       {ERROR_FILENAME_EXCED_RANGE, ErrorNumber::BadFileName},
+        {ERROR_ALREADY_EXISTS, ErrorNumber::PathFileAccess},
+    };
+    for (auto [code, number] : cases) {
+        SCOPED_TRACE(code);
+        SystemError error = systemError(static_cast<int>(code));
+        EXPECT_EQ(error.number, number);
+        EXPECT_FALSE(error.reason.empty());
+        EXPECT_NE(error.reason.back(), '\n');
+    }
+}
+#else
 TEST(SystemError, MapsErrnoToTheClosestRunTimeError) {
     const std::pair<int, ErrorNumber> cases[] = {
         {ENOENT, ErrorNumber::PathNotFound},     {ENOTDIR, ErrorNumber::PathNotFound},

@@ -1,0 +1,20 @@
+#include "startup.h"
+
+#include "message/load_sequence.h"
+#include "window/message_window.h"
+
+namespace kulverant {
+
+int runProgram(const char* programName, std::string_view argumentText) {
+    TextArea textArea;
+    std::expected<std::string, RunError> directory = messageDirectory();
+    std::expected<void, RunError> loaded = directory ? runLoadSequence(argumentText, *directory, textArea)
+                                                     : std::unexpected(directory.error());
+    if (!loaded) {
+        reportFailure(programName, loaded.error());
+        return 1;
+    }
+    return showMessageWindow(programName, textArea.text());
+}
+
+} // namespace kulverant

@@ -1,0 +1,21 @@
+#include "startup.h"
+
+#include "command_line.h"
+#include "message/unicode_text.h"
+
+#include <windows.h>
+
+namespace kulverant {
+
+// Windows hands over one command line; it is read raw rather than re-joined
+// from parsed arguments, so that quotes and spacing inside the message stay.
+std::string argumentText(int, char**) {
+    auto commandLine = reinterpret_cast<const char16_t*>(GetCommandLineW());
+    return utf8FromUtf16(argumentTextFromCommandLine(commandLine));
+}
+
+std::expected<std::string, RunError> messageDirectory() {
+    return "C:\\Pocsag\\";
+}
+
+} // namespace kulverant

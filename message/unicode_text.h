@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kulverant {
+
+// Windows hands the program UTF-16 and takes UTF-16 paths; inside, text is
+// UTF-8. An unpaired surrogate, which Windows allows in command lines and file
+// names, is carried through as its own three-byte sequence, so nothing is lost
+// or replaced on the way in and out.
+
+/// UTF-16 to UTF-8, keeping unpaired surrogates.
+std::string utf8FromUtf16(std::u16string_view text);
+
+/// UTF-8 to UTF-16; the inverse of utf8FromUtf16. A byte that starts no valid
+/// sequence becomes U+FFFD.
+std::u16string utf16FromUtf8(std::string_view text);
+
+} // namespace kulverant

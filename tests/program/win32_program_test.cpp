@@ -1,0 +1,255 @@
+// The built kulverant.exe, started the way a pager decoder starts it on
+// Windows, observed from outside through its windows and files.
+#include "window/control_table.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <optional>
+#include <sstream>
+
+namespace kulverant {
+namespace {
+
+namespace fs = std::filesystem;
+using Files = std::map<std::wstring, std::string>;
+
+const fs::path messageDirectory = L"C:\\Pocsag";
+constexpr wchar_t caption[] = L"Tevra Pocsag Display";
+
+fs::path programPath() {
+    wchar_t path[MAX_PATH];
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return fs::path(path).parent_path() / L"kulverant.exe";
+}
+
+class Process {
+public:
+    explicit Process(const std::wstring& arguments) {
+        std::wstring commandLine = L"\"" + programPath().wstring() + L"\" " + arguments;
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                            &info_))
+            throw std::runtime_error("kulverant.exe did not start");
+    }
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+    ~Process() {
+        if (!exitCode(0))
+            TerminateProcess(info_.hProcess, 255);
+        CloseHandle(info_.hThread);
+        CloseHandle(info_.hProcess);
+    }
+    DWORD id() const { return info_.dwProcessId; }
+    DWORD threadId() const { return info_.dwThreadId; }
+    std::optional<DWORD> exitCode(DWORD waitMilliseconds) const {
+        if (WaitForSingleObject(info_.hProcess, waitMilliseconds) != WAIT_OBJECT_0)
+            return std::nullopt;
+        DWORD code = 0;
+        GetExitCodeProcess(info_.hProcess, &code);
+        return code;
+    }
+
+private:
+    PROCESS_INFORMATION info_{};
+};
+
+std::wstring className(HWND window) {
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    return name;
+}
+
+bool isClass(HWND window, const wchar_t* name) {
+    return lstrcmpiW(className(window).c_str(), name) == 0;
+}
+
+// Asks the control itself: GetWindowText would only see the text that the
+// system keeps for another process's windows, which a rich-edit control lacks.
+std::wstring windowText(HWND window) {
+    auto length = static_cast<std::size_t>(SendMessageW(window, WM_GETTEXTLENGTH, 0, 0));
+    std::wstring text(length + 1, L'\0');
+    text.resize(static_cast<std::size_t>(
+        SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()))));
+    return text;
+}
+
+struct WindowSearch {
+    DWORD processId;
+    const wchar_t* windowClass;
+    HWND found;
+};
+
+BOOL CALLBACK matchWindow(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<WindowSearch*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == search->processId && IsWindowVisible(window) && isClass(window, search->windowClass) &&
+        windowText(window) == caption) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The process's visible top-level window of the given class with the
+// program's caption, waited for up to ten seconds.
+HWND findWindow(const Process& process, const wchar_t* windowClass, DWORD waitMilliseconds = 10000) {
+    WindowSearch search{process.id(), windowClass, nullptr};
+    for (DWORD waited = 0; waited <= waitMilliseconds; waited += 50) {
+        EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&search));
+        if (search.found || waitMilliseconds == 0)
+            break;
+        Sleep(50);
+    }
+    return search.found;
+}
+
+std::vector<HWND> children(HWND window) {
+    std::vector<HWND> result;
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        result.push_back(child);
+    return result;
+}
+
+RECT clientRect(HWND control) {
+    RECT rect;
+    GetWindowRect(control, &rect);
+    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+std::string readBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+Files messageFiles() {
+    Files files;
+    if (fs::exists(messageDirectory))
+        for (const auto& entry : fs::directory_iterator(messageDirectory))
+            files[entry.path().filename().wstring()] = readBytes(entry.path());
+    return files;
+}
+
+void resetMessageDirectory() {
+    if (fs::exists(messageDirectory))
+        for (const auto& entry : fs::directory_iterator(messageDirectory))
+            SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);
+    fs::remove_all(messageDirectory);
+    fs::create_directory(messageDirectory);
+}
+
+void writeBytes(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+TEST(WindowsProgram, WindowFollowsTheTableAndOnlyBeendenEndsIt) {
+    resetMessageDirectory();
+    Process program(L"123 Alarm \"Wache  \u00e4\u00f6\u00fc\"");
+    HWND window = findWindow(program, L"kulverant");
+    ASSERT_NE(window, nullptr);
+
+    RECT client;
+    GetClientRect(window, &client);
+    EXPECT_EQ(client.right, 312);
+    EXPECT_EQ(client.bottom, 187);
+    EXPECT_FALSE(GetWindowLongW(window, GWL_STYLE) & (WS_MAXIMIZEBOX | WS_THICKFRAME));
+
+    std::vector<HWND> controls = children(window);
+    ASSERT_EQ(controls.size(), controlTable.size());
+    const wchar_t* classes[] = {L"Static", L"RICHEDIT50W", L"Static", L"Button"};
+    const std::wstring texts[] = {L"Der letzte Kulverant lautet", L"ZIZ: 123 Alarm \"Wache  \u00e4\u00f6\u00fc\"",
+                                  L"kulverant, ohne Gew\u00e4hr", L"Beenden"};
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+        const ControlSpec& spec = controlTable[i];
+        SCOPED_TRACE(i);
+        EXPECT_TRUE(isClass(controls[i], classes[i])) << className(controls[i]);
+        EXPECT_EQ(windowText(controls[i]), texts[i]);
+        RECT rect = clientRect(controls[i]);
+        EXPECT_EQ(rect.left, pixelsFromTwips(spec.rect.left));
+        EXPECT_EQ(rect.top, pixelsFromTwips(spec.rect.top));
+        EXPECT_EQ(rect.right - rect.left, pixelsFromTwips(spec.rect.width));
+        EXPECT_EQ(rect.bottom - rect.top, pixelsFromTwips(spec.rect.height));
+    }
+    HWND area = controls[1];
+    HWND button = controls[3];
+    GUITHREADINFO thread{};
+    thread.cbSize = sizeof thread;
+    ASSERT_TRUE(GetGUIThreadInfo(program.threadId(), &thread));
+    EXPECT_EQ(thread.hwndFocus, area);
+    EXPECT_EQ(GetNextDlgTabItem(window, area, FALSE), button);
+    EXPECT_EQ(GetNextDlgTabItem(window, button, FALSE), area);
+
+    for (WPARAM key : {VK_RETURN, VK_ESCAPE}) {
+        PostMessageW(area, WM_KEYDOWN, key, 1);
+        PostMessageW(area, WM_KEYUP, key, 1 | (1u << 30) | (1u << 31));
+    }
+    EXPECT_EQ(program.exitCode(500), std::nullopt) << "Enter or Escape ended the program";
+
+    PostMessageW(button, BM_CLICK, 0, 0);
+    EXPECT_EQ(program.exitCode(5000), 0u);
+    const std::string saved = "ZIZ: 123 Alarm \"Wache  \xe4\xf6\xfc\"";
+    EXPECT_EQ(messageFiles(), (Files{{L"Kulverant.txt", saved}, {L"123.txt", saved}}));
+}
+
+TEST(WindowsProgram, FailuresShowOnlyTheErrorBoxAndLeaveTheFilesAsTheFailingStepFindsThem) {
+    const std::string previous = "ZIZ: 123 vorige Meldung";
+    struct Case {
+        const char* name;
+        std::function<void()> prepare;
+        std::wstring arguments;
+        int number;
+        std::optional<Files> files;
+    };
+    const Case cases[] = {
+        {"missing directory", [] { fs::remove_all(messageDirectory); }, L"123 x", 76, std::nullopt},
+        {"empty message", {}, L"", 9, Files{{L"Kulverant.txt", previous}}},
+        {"device name", {}, L"NUL Alarm", 52, Files{{L"Kulverant.txt", "ZIZ: NUL Alarm"}}},
+        {"stream colon", {}, L"a:b Alarm", 52, Files{{L"Kulverant.txt", "ZIZ: a:b Alarm"}}},
+        {"path escape", {}, L"..\\entkommen Alarm", 52, Files{{L"Kulverant.txt", "ZIZ: ..\\entkommen Alarm"}}},
+        {"read-only keyed file",
+         [&] {
+             writeBytes(messageDirectory / L"123.txt", previous);
+             SetFileAttributesW((messageDirectory / L"123.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+         },
+         L"123 neu", 70, Files{{L"Kulverant.txt", "ZIZ: 123 neu"}, {L"123.txt", previous}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        resetMessageDirectory();
+        writeBytes(messageDirectory / L"Kulverant.txt", previous);
+        if (c.prepare)
+            c.prepare();
+
+        Process program(c.arguments);
+        HWND box = findWindow(program, L"#32770");
+        ASSERT_NE(box, nullptr);
+        std::wstring report;
+        for (HWND control : children(box))
+            if (isClass(control, L"Static"))
+                report += windowText(control);
+        std::wstring expected = L"Laufzeitfehler '" + std::to_wstring(c.number) + L"':";
+        EXPECT_NE(report.find(expected), std::wstring::npos) << std::string(report.begin(), report.end());
+        EXPECT_EQ(findWindow(program, L"kulverant", 0), nullptr);
+
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        EXPECT_EQ(program.exitCode(5000), 1u);
+        if (c.files)
+            EXPECT_EQ(messageFiles(), *c.files);
+        else
+            EXPECT_FALSE(fs::exists(messageDirectory));
+        EXPECT_FALSE(fs::exists(L"C:\\entkommen.txt"));
+    }
+}
+
+} // namespace
+} // namespace kulverant

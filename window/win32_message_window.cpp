@@ -1,0 +1,308 @@
+#include "message_window.h"
+
+#include "control_table.h"
+#include "message/unicode_text.h"
+
+#include <windows.h>
+#include <richedit.h>
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+
+namespace kulverant {
+
+namespace {
+
+constexpr wchar_t windowClassName[] = L"kulverant";
+// Clear of IDOK and IDCANCEL, which Enter and Escape send to the window.
+constexpr int firstControlId = 100;
+constexpr DWORD windowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+constexpr std::size_t textAreaIndex = 1;
+constexpr std::size_t endButtonIndex = 3;
+
+std::wstring wide(std::string_view utf8) {
+    std::u16string text = utf16FromUtf8(utf8);
+    return std::wstring(text.begin(), text.end());
+}
+
+// A user32 function that older Windows versions lack, or nothing.
+template <typename Function> Function user32Function(const char* name) {
+    FARPROC address = GetProcAddress(GetModuleHandleW(L"user32.dll"), name);
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(address));
+}
+
+// Windows 10 and later scale per monitor; earlier systems have one resolution
+// for everything, which the screen's device context tells.
+UINT dpiForWindow(HWND window) {
+    using Function = UINT(WINAPI*)(HWND);
+    static auto function = user32Function<Function>("GetDpiForWindow");
+    if (function)
+        return function(window);
+    HDC screen = GetDC(nullptr);
+    int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return static_cast<UINT>(dpi);
+}
+
+SIZE outerSizeForClient(int width, int height, UINT dpi) {
+    using Function = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+    static auto function = user32Function<Function>("AdjustWindowRectExForDpi");
+    RECT rect{0, 0, width, height};
+    if (function)
+        function(&rect, windowStyle, FALSE, 0, dpi);
+    else
+        AdjustWindowRectEx(&rect, windowStyle, FALSE, 0);
+    return {rect.right - rect.left, rect.bottom - rect.top};
+}
+
+class Font {
+public:
+    Font() = default;
+    Font(const Font&) = delete;
+    Font& operator=(const Font&) = delete;
+    ~Font() { reset(nullptr); }
+    HFONT get() const { return font_; }
+    void reset(HFONT font) {
+        if (font_)
+            DeleteObject(font_);
+        font_ = font;
+    }
+
+private:
+    HFONT font_ = nullptr;
+};
+
+// The table's font, or for a control without one the system's message font,
+// at the window's resolution.
+HFONT createFont(const std::optional<FontSpec>& spec, UINT dpi) {
+    LOGFONTW font{};
+    if (spec) {
+        font.lfHeight = -static_cast<LONG>(std::lround(spec->points * dpi / 72.0));
+        font.lfWeight = spec->bold ? FW_BOLD : FW_NORMAL;
+        font.lfCharSet = ANSI_CHARSET;
+        std::wstring face = wide(spec->face);
+        face.copy(font.lfFaceName, LF_FACESIZE - 1);
+    } else {
+        NONCLIENTMETRICSW metrics{};
+        metrics.cbSize = sizeof metrics;
+        SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+        font = metrics.lfMessageFont;
+        HDC screen = GetDC(nullptr);
+        int systemDpi = GetDeviceCaps(screen, LOGPIXELSY);
+        ReleaseDC(nullptr, screen);
+        font.lfHeight = MulDiv(font.lfHeight, static_cast<int>(dpi), systemDpi);
+    }
+    font.lfQuality = CLEARTYPE_QUALITY;
+    return CreateFontIndirectW(&font);
+}
+
+class Library {
+public:
+    explicit Library(const wchar_t* name) : module_(LoadLibraryW(name)) {}
+    Library(const Library&) = delete;
+    Library& operator=(const Library&) = delete;
+    ~Library() {
+        if (module_)
+            FreeLibrary(module_);
+    }
+    explicit operator bool() const { return module_ != nullptr; }
+
+private:
+    HMODULE module_;
+};
+
+class MessageWindow {
+public:
+    explicit MessageWindow(std::wstring text) : text_(std::move(text)) {}
+    MessageWindow(const MessageWindow&) = delete;
+    MessageWindow& operator=(const MessageWindow&) = delete;
+    ~MessageWindow() {
+        if (window_)
+            DestroyWindow(window_);
+    }
+
+    bool create(HINSTANCE instance);
+    void show();
+
+private:
+    static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+    bool createControls(HINSTANCE instance);
+    void layOut(UINT dpi);
+
+    HWND window_ = nullptr;
+    std::wstring text_;
+    std::array<HWND, controlTable.size()> controls_{};
+    std::array<Font, controlTable.size()> fonts_;
+    HWND lastFocus_ = nullptr;
+};
+
+bool MessageWindow::create(HINSTANCE instance) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+    windowClass.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                                        GetSystemMetrics(SM_CXSMICON),
+                                                        GetSystemMetrics(SM_CYSMICON), 0));
+    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)); // IDC_ARROW
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = windowClassName;
+    if (!RegisterClassExW(&windowClass))
+        return false;
+    CreateWindowExW(0, windowClassName, wide(windowCaption).c_str(), windowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                    CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);
+    return window_ && controls_[textAreaIndex] && controls_[endButtonIndex];
+}
+
+// Centres the window on the work area of its monitor, then shows it with the
+// focus in the text area.
+void MessageWindow::show() {
+    RECT frame;
+    GetWindowRect(window_, &frame);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(window_, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    const RECT& work = monitor.rcWork;
+    int width = frame.right - frame.left;
+    int height = frame.bottom - frame.top;
+    SetWindowPos(window_, nullptr, work.left + (work.right - work.left - width) / 2,
+                 work.top + (work.bottom - work.top - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    ShowWindow(window_, SW_SHOWNORMAL);
+    SetFocus(controls_[textAreaIndex]);
+}
+
+LRESULT CALLBACK MessageWindow::procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* self = static_cast<MessageWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->window_ = window;
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<MessageWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self && message == WM_NCDESTROY) {
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        self->window_ = nullptr;
+        self = nullptr;
+    }
+    return self ? self->handle(message, wParam, lParam) : DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT MessageWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE:
+        if (!createControls(reinterpret_cast<CREATESTRUCTW*>(lParam)->hInstance))
+            return -1;
+        layOut(dpiForWindow(window_));
+        return 0;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == firstControlId + endButtonIndex && HIWORD(wParam) == BN_CLICKED)
+            DestroyWindow(window_);
+        return 0;
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) == WA_INACTIVE)
+            lastFocus_ = GetFocus();
+        else
+            SetFocus(lastFocus_ ? lastFocus_ : controls_[textAreaIndex]);
+        return 0;
+    case 0x02E0: { // WM_DPICHANGED
+        layOut(HIWORD(wParam));
+        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(window_, nullptr, suggested->left, suggested->top, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    }
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcW(window_, message, wParam, lParam);
+}
+
+bool MessageWindow::createControls(HINSTANCE instance) {
+    for (std::size_t i = 0; i < controlTable.size(); ++i) {
+        const ControlSpec& spec = controlTable[i];
+        const wchar_t* className = L"STATIC";
+        DWORD style = WS_CHILD | WS_VISIBLE;
+        DWORD extendedStyle = 0;
+        switch (spec.kind) {
+        case ControlKind::Label:
+            style |= SS_NOPREFIX | SS_CENTERIMAGE | (spec.alignment == TextAlignment::Centre ? SS_CENTER : SS_LEFT);
+            break;
+        case ControlKind::TextArea:
+            // Read-only: what is typed here would reach nobody. Selecting and
+            // copying still work.
+            className = MSFTEDIT_CLASS;
+            style |= WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY;
+            extendedStyle = WS_EX_CLIENTEDGE;
+            break;
+        case ControlKind::Button:
+            className = L"BUTTON";
+            style |= WS_TABSTOP | BS_PUSHBUTTON;
+            break;
+        }
+        HWND control = CreateWindowExW(extendedStyle, className, wide(spec.caption).c_str(), style, 0, 0, 0, 0,
+                                       window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(firstControlId + i)),
+                                       instance, nullptr);
+        if (!control)
+            return false;
+        controls_[i] = control;
+    }
+    HWND area = controls_[textAreaIndex];
+    SendMessageW(area, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
+    SendMessageW(area, EM_SETBKGNDCOLOR, 0, GetSysColor(COLOR_WINDOW));
+    SetWindowTextW(area, text_.c_str());
+    return true;
+}
+
+void MessageWindow::layOut(UINT dpi) {
+    for (std::size_t i = 0; i < controlTable.size(); ++i) {
+        const ControlSpec& spec = controlTable[i];
+        int dotsPerInch = static_cast<int>(dpi);
+        MoveWindow(controls_[i], pixelsFromTwips(spec.rect.left, dotsPerInch),
+                   pixelsFromTwips(spec.rect.top, dotsPerInch), pixelsFromTwips(spec.rect.width, dotsPerInch),
+                   pixelsFromTwips(spec.rect.height, dotsPerInch), TRUE);
+        fonts_[i].reset(createFont(spec.font, dpi));
+        SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(fonts_[i].get()), TRUE);
+    }
+    int dotsPerInch = static_cast<int>(dpi);
+    SIZE outer = outerSizeForClient(pixelsFromTwips(clientWidthTwips, dotsPerInch),
+                                    pixelsFromTwips(clientHeightTwips, dotsPerInch), dpi);
+    SetWindowPos(window_, nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void reportWindowFailure() {
+    std::fputs("Das Fenster kann nicht gezeigt werden. Die Meldung ist gespeichert.\n", stderr);
+    MessageBoxW(nullptr, L"Das Fenster kann nicht gezeigt werden. Die Meldung ist gespeichert.",
+                wide(windowCaption).c_str(), MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+}
+
+} // namespace
+
+int showMessageWindow(const char*, const std::string& text) {
+    Library richEdit(L"Msftedit.dll");
+    MessageWindow window(wide(text));
+    if (!richEdit || !window.create(GetModuleHandleW(nullptr))) {
+        reportWindowFailure();
+        return 2;
+    }
+    window.show();
+    MSG message;
+    BOOL received;
+    while ((received = GetMessageW(&message, nullptr, 0, 0)) > 0) {
+        // Tab moves the focus; Enter and Escape arrive as IDOK and IDCANCEL,
+        // which the window ignores, so neither presses "Beenden".
+        if (!IsDialogMessageW(GetAncestor(message.hwnd, GA_ROOT), &message)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    return received == 0 ? static_cast<int>(message.wParam) : 2;
+}
+
+void showFailureBox(const char*, const std::string& report) {
+    MessageBoxW(nullptr, wide(report).c_str(), wide(windowCaption).c_str(), MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+}
+
+} // namespace kulverant
