@@ -18,14 +18,14 @@ std::string argumentText(int argc, char** argv) {
     return text;
 }
 
-std::expected<std::string, RunError> messageDirectory() {
+Expected<std::string, RunError> messageDirectory() {
     std::string home;
     if (const char* variable = std::getenv("HOME"); variable && *variable)
         home = variable;
     else if (const passwd* account = ::getpwuid(::getuid()); account && account->pw_dir)
         home = account->pw_dir;
     if (home.empty())
-        return std::unexpected(RunError{ErrorNumber::PathNotFound, "~/Pocsag/",
+        return Unexpected(RunError{ErrorNumber::PathNotFound, "~/Pocsag/",
                                         "Kein Benutzerverzeichnis: HOME ist nicht gesetzt, und das "
                                         "Benutzerkonto nennt keines."});
     while (home.size() > 1 && home.back() == '/')

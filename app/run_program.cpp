@@ -7,9 +7,9 @@ namespace kulverant {
 
 int runProgram(const char* programName, std::string_view argumentText) {
     TextArea textArea;
-    std::expected<std::string, RunError> directory = messageDirectory();
-    std::expected<void, RunError> loaded = directory ? runLoadSequence(argumentText, *directory, textArea)
-                                                     : std::unexpected(directory.error());
+    Expected<std::string, RunError> directory = messageDirectory();
+    Expected<void, RunError> loaded = directory ? runLoadSequence(argumentText, *directory, textArea)
+                                                     : Unexpected(directory.error());
     if (!loaded) {
         reportFailure(programName, loaded.error());
         return 1;

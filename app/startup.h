@@ -2,7 +2,7 @@
 
 #include "message/run_error.h"
 
-#include <expected>
+#include "message/expected.h"
 #include <string>
 #include <string_view>
 
@@ -13,7 +13,7 @@ std::string argumentText(int argc, char** argv);
 
 /// The message directory, ending in its separator. It is never created here:
 /// a missing directory is reported when the first file is saved into it.
-std::expected<std::string, RunError> messageDirectory();
+Expected<std::string, RunError> messageDirectory();
 
 /// Runs the load sequence on the message, then shows the window; returns the
 /// program's exit status.

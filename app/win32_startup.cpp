@@ -14,8 +14,8 @@ std::string argumentText(int, char**) {
     return utf8FromUtf16(argumentTextFromCommandLine(commandLine));
 }
 
-std::expected<std::string, RunError> messageDirectory() {
-    return "C:\\Pocsag\\";
+Expected<std::string, RunError> messageDirectory() {
+    return std::string("C:\\Pocsag\\");
 }
 
 } // namespace kulverant

@@ -2,7 +2,7 @@
 
 #include "system_error.h"
 
-#include <expected>
+#include "expected.h"
 #include <string>
 #include <string_view>
 
@@ -15,6 +15,6 @@ namespace kulverant {
 /// at the target is replaced, not followed. A file its owner made read-only is
 /// not replaced. On failure the old file stays as it was and the temporary file
 /// is removed.
-std::expected<void, SystemError> replaceFile(const std::string& path, std::string_view bytes);
+Expected<void, SystemError> replaceFile(const std::string& path, std::string_view bytes);
 
 } // namespace kulverant

@@ -57,7 +57,7 @@ std::string fixedMessagePath(std::string_view messageDirectory) {
     return path;
 }
 
-std::expected<std::string, RunError> keyedMessagePath(std::string_view messageDirectory,
+Expected<std::string, RunError> keyedMessagePath(std::string_view messageDirectory,
                                                       std::string_view firstWord,
                                                       PathStyle style) {
     std::string path;
@@ -66,7 +66,7 @@ std::expected<std::string, RunError> keyedMessagePath(std::string_view messageDi
     path += firstWord;
     path += keyedFileSuffix;
     if (std::string reason = refusalReason(firstWord, style); !reason.empty())
-        return std::unexpected(RunError{ErrorNumber::BadFileName, std::move(path), std::move(reason)});
+        return Unexpected(RunError{ErrorNumber::BadFileName, std::move(path), std::move(reason)});
     return path;
 }
 

@@ -2,7 +2,7 @@
 
 #include "run_error.h"
 
-#include <expected>
+#include "expected.h"
 #include <string>
 #include <string_view>
 
@@ -27,7 +27,7 @@ std::string fixedMessagePath(std::string_view messageDirectory);
 /// The keyed message file: directory + first word + ".txt", joined unchanged.
 /// A first word that would lead out of the message directory, or that the
 /// platform would not store as an ordinary file, is refused with error 52.
-std::expected<std::string, RunError> keyedMessagePath(std::string_view messageDirectory,
+Expected<std::string, RunError> keyedMessagePath(std::string_view messageDirectory,
                                                       std::string_view firstWord,
                                                       PathStyle style = hostPathStyle);
 

@@ -4,13 +4,13 @@
 
 namespace kulverant {
 
-std::expected<void, RunError> runLoadSequence(std::string_view argumentText,
+Expected<void, RunError> runLoadSequence(std::string_view argumentText,
                                               std::string_view messageDirectory,
                                               TextArea& textArea,
                                               PathStyle style) {
     std::optional<std::string_view> word = firstWord(argumentText);
     if (!word)
-        return std::unexpected(RunError{ErrorNumber::SubscriptOutOfRange, {},
+        return Unexpected(RunError{ErrorNumber::SubscriptOutOfRange, {},
                                         "Keine Meldung angegeben. Die Dateien bleiben unverändert."});
 
     textArea.setText(displayText(argumentText));
@@ -19,7 +19,7 @@ std::expected<void, RunError> runLoadSequence(std::string_view argumentText,
 
     auto keyedPath = keyedMessagePath(messageDirectory, *word, style);
     if (!keyedPath)
-        return std::unexpected(std::move(keyedPath.error()));
+        return Unexpected(std::move(keyedPath.error()));
     return textArea.saveFile(*keyedPath, SaveFormat::PlainText);
 }
 

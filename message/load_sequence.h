@@ -4,7 +4,7 @@
 #include "run_error.h"
 #include "text_area.h"
 
-#include <expected>
+#include "expected.h"
 #include <string_view>
 
 namespace kulverant {
@@ -14,7 +14,7 @@ namespace kulverant {
 /// the keyed message file named by the first word, in that order. Stops at the
 /// first failing step; what earlier steps wrote stays. An empty argument text is
 /// refused before anything is written, so the last real message is kept.
-std::expected<void, RunError> runLoadSequence(std::string_view argumentText,
+Expected<void, RunError> runLoadSequence(std::string_view argumentText,
                                               std::string_view messageDirectory,
                                               TextArea& textArea,
                                               PathStyle style = hostPathStyle);

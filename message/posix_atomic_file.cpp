@@ -95,12 +95,12 @@ void syncDirectory(const std::string& directory) {
 
 } // namespace
 
-std::expected<void, SystemError> replaceFile(const std::string& path, std::string_view bytes) {
+Expected<void, SystemError> replaceFile(const std::string& path, std::string_view bytes) {
     struct stat existing {};
     bool replacesRegularFile = ::lstat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
     if (replacesRegularFile && ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0 &&
         (errno == EACCES || errno == EROFS || errno == EPERM))
-        return std::unexpected(lastSystemError());
+        return Unexpected(lastSystemError());
 
     const std::string directory = directoryOf(path);
     std::string temporaryPath;
@@ -109,7 +109,7 @@ std::expected<void, SystemError> replaceFile(const std::string& path, std::strin
         temporaryPath = temporaryName(directory);
         fd = ::open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
         if (fd < 0 && (errno != EEXIST || attempt == 16))
-            return std::unexpected(lastSystemError());
+            return Unexpected(lastSystemError());
     }
     FileDescriptor file(fd);
     TemporaryFile temporary(temporaryPath);
@@ -119,9 +119,9 @@ std::expected<void, SystemError> replaceFile(const std::string& path, std::strin
         ::fchmod(file.get(), existing.st_mode & 07777);
 
     if (!writeAll(file.get(), bytes) || ::fsync(file.get()) != 0 || !file.close())
-        return std::unexpected(lastSystemError());
+        return Unexpected(lastSystemError());
     if (::rename(temporary.path().c_str(), path.c_str()) != 0)
-        return std::unexpected(lastSystemError());
+        return Unexpected(lastSystemError());
     temporary.keep();
     syncDirectory(directory);
     return {};

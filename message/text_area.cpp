@@ -5,10 +5,10 @@
 
 namespace kulverant {
 
-std::expected<void, RunError> TextArea::saveFile(const std::string& path, SaveFormat) const {
+Expected<void, RunError> TextArea::saveFile(const std::string& path, SaveFormat) const {
     auto saved = replaceFile(path, plainTextBytes(text_));
     if (!saved)
-        return std::unexpected(RunError{saved.error().number, path, std::move(saved.error().reason)});
+        return Unexpected(RunError{saved.error().number, path, std::move(saved.error().reason)});
     return {};
 }
 

@@ -2,7 +2,7 @@
 
 #include "run_error.h"
 
-#include <expected>
+#include "expected.h"
 #include <string>
 
 namespace kulverant {
@@ -20,7 +20,7 @@ public:
     const std::string& text() const { return text_; }
 
     /// Writes the whole content to path, replacing any file there in one step.
-    std::expected<void, RunError> saveFile(const std::string& path, SaveFormat format) const;
+    Expected<void, RunError> saveFile(const std::string& path, SaveFormat format) const;
 
 private:
     std::string text_;

@@ -100,16 +100,16 @@ bool moveOver(const std::wstring& from, const std::wstring& to) {
 
 } // namespace
 
-std::expected<void, SystemError> replaceFile(const std::string& path, std::string_view bytes) {
+Expected<void, SystemError> replaceFile(const std::string& path, std::string_view bytes) {
     const std::wstring target = widePath(path);
     if (DWORD attributes = GetFileAttributesW(target.c_str()); attributes != INVALID_FILE_ATTRIBUTES) {
         if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
             SetLastError(ERROR_ALREADY_EXISTS);
-            return std::unexpected(lastSystemError());
+            return Unexpected(lastSystemError());
         }
         if (attributes & FILE_ATTRIBUTE_READONLY) {
             SetLastError(ERROR_ACCESS_DENIED);
-            return std::unexpected(lastSystemError());
+            return Unexpected(lastSystemError());
         }
     }
 
@@ -121,15 +121,15 @@ std::expected<void, SystemError> replaceFile(const std::string& path, std::strin
         handle = CreateFileW(temporaryPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                              nullptr);
         if (handle == INVALID_HANDLE_VALUE && (GetLastError() != ERROR_FILE_EXISTS || attempt == 16))
-            return std::unexpected(lastSystemError());
+            return Unexpected(lastSystemError());
     }
     FileHandle file(handle);
     TemporaryFile temporary(temporaryPath);
 
     if (!writeAll(file.get(), bytes) || !FlushFileBuffers(file.get()) || !file.close())
-        return std::unexpected(lastSystemError());
+        return Unexpected(lastSystemError());
     if (!moveOver(temporary.path(), target))
-        return std::unexpected(lastSystemError());
+        return Unexpected(lastSystemError());
     temporary.keep();
     return {};
 }

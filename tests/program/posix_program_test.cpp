@@ -5,9 +5,11 @@
 
 #include <atomic>
 #include <fcntl.h>
+#include <fstream>
 #include <functional>
 #include <grp.h>
 #include <set>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
@@ -206,27 +208,78 @@ TEST_F(Program, FailuresAreReportedAndLeaveTheFilesAsTheFailingStepFindsThem) {
     }
 }
 
-TEST_F(Program, ConcurrentStartsNeverShowAReaderAPartialFile) {
-    constexpr int starts = 40;
-    std::set<std::string> messages;
+TEST_F(Program, SymbolicLinksAtTheKeyedPathAreReplacedNotFollowed) {
+    testing::TemporaryDirectory outside;
+    writeFile(outside.path() / "ziel", "unber\xc3\xbchrt");
+    fs::create_symlink(outside.path() / "ziel", messageDirectory() / "123.txt");
+    fs::create_symlink(outside.path() / "fehlt", messageDirectory() / "456.txt");
+    EXPECT_EQ(run({"123", "x"}, home.path()).status, savedWithoutWindow);
+    EXPECT_EQ(run({"456", "y"}, home.path()).status, savedWithoutWindow);
+    EXPECT_EQ(files(), (Files{{"Kulverant.txt", "ZIZ: 456 y"}, {"123.txt", "ZIZ: 123 x"}, {"456.txt", "ZIZ: 456 y"}}));
+    EXPECT_EQ(directoryContents(outside.path()), (Files{{"ziel", "unber\xc3\xbchrt"}}));
+}
+
+TEST_F(Program, FullDiskKeepsTheOldFileWholeAndLeavesNoTemporaryFile) {
+    if (::getuid() != 0 || ::mount("tmpfs", messageDirectory().c_str(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "no tmpfs can be mounted here; the file-size limit case covers a cut-short write";
+    struct Unmount {
+        fs::path path;
+        ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
+    } unmount{messageDirectory()};
+    const std::string previous = "ZIZ: 123 vorige Meldung";
+    writeFile(messageDirectory() / "Kulverant.txt", previous);
+    {
+        std::ofstream filler(messageDirectory() / "voll", std::ios::binary);
+        std::string block(4096, 'x');
+        while (filler.write(block.data(), static_cast<std::streamsize>(block.size())) && filler.flush()) {
+        }
+    }
+    std::string filled = readFile(messageDirectory() / "voll");
+
+    Finished finished = run({"123", std::string(16384, 'y')}, home.path());
+    EXPECT_EQ(finished.status, 1);
+    EXPECT_TRUE(finished.report.starts_with("Laufzeitfehler '61':\n")) << finished.report;
+    EXPECT_EQ(files(), (Files{{"Kulverant.txt", previous}, {"voll", filled}}));
+}
+
+// Alarms come in bursts: many starts at once, some with the same first word,
+// while other programs keep reading the files.
+TEST_F(Program, BurstOfStartsNeverShowsAReaderAPartialFile) {
+    constexpr int starts = 200;
+    constexpr int words = 20;
+    auto wordOf = [](int i) { return "W" + std::to_string(10 + i % words); };
+    std::map<std::string, std::set<std::string>> messagesOf;
+    std::set<std::string> allMessages;
     std::vector<std::vector<std::string>> argumentLists;
     for (int i = 0; i < starts; ++i) {
-        std::vector<std::string> arguments = {std::to_string(100 + i % 5), "Alarm", std::string(2000 + i * 37, 'a' + i % 26)};
-        messages.insert("ZIZ: " + arguments[0] + " Alarm " + arguments[2]);
+        std::vector<std::string> arguments = {wordOf(i), "Alarm", std::string(1000 + i * 37, static_cast<char>('a' + i % 26))};
+        std::string message = "ZIZ: " + arguments[0] + " Alarm " + arguments[2];
+        messagesOf[arguments[0]].insert(message);
+        allMessages.insert(message);
         argumentLists.push_back(std::move(arguments));
     }
-    const std::string first = *messages.begin();
-    writeFile(messageDirectory() / "Kulverant.txt", first);
-    messages.insert(first);
+    const std::string previous = "ZIZ: W10 vorige Meldung";
+    writeFile(messageDirectory() / "Kulverant.txt", previous);
+    allMessages.insert(previous);
 
     std::atomic<bool> done = false;
     std::atomic<int> reads = 0;
-    std::vector<std::string> torn;
-    std::thread reader([&] {
+    std::atomic<int> torn = 0;
+    std::thread fixedReader([&] {
         while (!done) {
-            std::string seen = readFile(messageDirectory() / "Kulverant.txt");
-            if (!messages.contains(seen))
-                torn.push_back(seen);
+            torn += !allMessages.contains(readFile(messageDirectory() / "Kulverant.txt"));
+            ++reads;
+        }
+    });
+    std::thread keyedReader([&] {
+        for (int i = 0; !done; ++i) {
+            std::string word = wordOf(i);
+            fs::path path = messageDirectory() / (word + ".txt");
+            std::ifstream in(path, std::ios::binary);
+            if (!in)
+                continue;
+            std::string seen((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            torn += !messagesOf[word].contains(seen);
             ++reads;
         }
     });
@@ -237,18 +290,35 @@ TEST_F(Program, ConcurrentStartsNeverShowAReaderAPartialFile) {
     for (Started started : running)
         failures += finish(started).status != savedWithoutWindow;
     done = true;
-    reader.join();
+    fixedReader.join();
+    keyedReader.join();
 
     EXPECT_EQ(failures, 0);
-    EXPECT_TRUE(torn.empty()) << torn.size() << " of " << reads << " reads saw a partial file";
+    EXPECT_EQ(torn, 0) << "of " << reads << " reads";
     Files written = files();
-    EXPECT_EQ(written.size(), 6u) << "a temporary file was left behind";
+    EXPECT_EQ(written.size(), words + 1u) << "a temporary file was left behind";
     for (const auto& [name, content] : written) {
         SCOPED_TRACE(name);
-        EXPECT_TRUE(messages.contains(content));
-        if (name != "Kulverant.txt") {
-            EXPECT_TRUE(content.starts_with("ZIZ: " + name.substr(0, 3) + " "));
+        if (name == "Kulverant.txt") {
+            EXPECT_TRUE(allMessages.contains(content));
+        } else {
+            EXPECT_TRUE(messagesOf[name.substr(0, name.size() - 4)].contains(content));
         }
+    }
+}
+
+TEST_F(Program, LongMessagesAreWrittenExactly) {
+    std::vector<std::string> manyWords;
+    for (int i = 0; i < 5000; ++i)
+        manyWords.push_back("W" + std::to_string(i));
+    const std::vector<std::vector<std::string>> cases = {{"123", std::string(100000, 'x')}, manyWords};
+    for (const auto& arguments : cases) {
+        std::string message = "ZIZ: ";
+        for (const std::string& word : arguments)
+            message += (&word == &arguments.front() ? "" : " ") + word;
+        ASSERT_EQ(run(arguments, home.path()).status, savedWithoutWindow);
+        EXPECT_EQ(readFile(messageDirectory() / "Kulverant.txt"), message);
+        EXPECT_EQ(readFile(messageDirectory() / (arguments.front() + ".txt")), message);
     }
 }
 

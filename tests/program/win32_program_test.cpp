@@ -9,9 +9,13 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <atomic>
 #include <map>
+#include <memory>
 #include <optional>
+#include <set>
 #include <sstream>
+#include <thread>
 
 namespace kulverant {
 namespace {
@@ -248,6 +252,68 @@ TEST(WindowsProgram, FailuresShowOnlyTheErrorBoxAndLeaveTheFilesAsTheFailingStep
         else
             EXPECT_FALSE(fs::exists(messageDirectory));
         EXPECT_FALSE(fs::exists(L"C:\\entkommen.txt"));
+    }
+}
+
+// Alarms come in bursts: the starts overlap while other programs keep reading
+// the files, and each reader may hold a file open just as it is replaced.
+TEST(WindowsProgram, BurstOfStartsNeverShowsAReaderAPartialFile) {
+    constexpr int starts = 20;
+    constexpr int words = 5;
+    auto wordOf = [](int i) { return "W" + std::to_string(10 + i % words); };
+    resetMessageDirectory();
+    std::map<std::string, std::set<std::string>> messagesOf;
+    std::set<std::string> allMessages = {"ZIZ: W10 vorige Meldung"};
+    writeBytes(messageDirectory / L"Kulverant.txt", *allMessages.begin());
+    std::vector<std::string> argumentLists;
+    for (int i = 0; i < starts; ++i) {
+        std::string arguments = wordOf(i) + " Alarm " + std::string(500 + i * 97, static_cast<char>('a' + i));
+        messagesOf[wordOf(i)].insert("ZIZ: " + arguments);
+        allMessages.insert("ZIZ: " + arguments);
+        argumentLists.push_back(arguments);
+    }
+
+    std::atomic<bool> done = false;
+    std::atomic<int> reads = 0;
+    std::atomic<int> torn = 0;
+    auto readLoop = [&](bool keyed) {
+        for (int i = 0; !done; ++i) {
+            std::string word = wordOf(i);
+            fs::path path = messageDirectory / (keyed ? word + ".txt" : "Kulverant.txt");
+            std::ifstream in(path, std::ios::binary);
+            if (!in)
+                continue;
+            std::string seen((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            torn += !(keyed ? messagesOf[word] : allMessages).contains(seen);
+            ++reads;
+        }
+    };
+    std::thread fixedReader(readLoop, false);
+    std::thread keyedReader(readLoop, true);
+    std::vector<std::unique_ptr<Process>> programs;
+    for (const std::string& arguments : argumentLists)
+        programs.push_back(std::make_unique<Process>(std::wstring(arguments.begin(), arguments.end())));
+    for (const auto& program : programs) {
+        HWND window = findWindow(*program, L"kulverant", 30000);
+        EXPECT_NE(window, nullptr);
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        EXPECT_EQ(program->exitCode(10000), 0u);
+    }
+    done = true;
+    fixedReader.join();
+    keyedReader.join();
+
+    EXPECT_EQ(torn, 0) << "of " << reads << " reads";
+    Files written = messageFiles();
+    EXPECT_EQ(written.size(), words + 1u) << "a temporary file was left behind";
+    for (const auto& [name, content] : written) {
+        std::string narrowName(name.begin(), name.end());
+        SCOPED_TRACE(narrowName);
+        if (narrowName == "Kulverant.txt") {
+            EXPECT_TRUE(allMessages.contains(content));
+        } else {
+            EXPECT_TRUE(messagesOf[narrowName.substr(0, narrowName.size() - 4)].contains(content));
+        }
     }
 }
 
