@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# The Windows release zip holds the program, its README and the licence, and nothing to install.
+#   zip_package_test.sh BUILD_DIR
+set -euo pipefail
+build=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cpack --config "$build/CPackConfig.cmake" -B "$work" >/dev/null
+listing=$(unzip -Z1 "$work"/kulverant-*-win32.zip | sort | tr '\n' ' ')
+[ "$listing" = "LICENSE.txt README.txt kulverant.exe " ] || { echo "FEHLER: Inhalt: $listing" >&2; exit 1; }
+size=$(unzip -Zl "$work"/kulverant-*-win32.zip kulverant.exe | awk '/kulverant.exe/ {print $4}')
+[ "$size" -lt 1048576 ] || { echo "FEHLER: kulverant.exe hat $size Bytes" >&2; exit 1; }
+echo "1 passed, 0 failed"
+exit 0
