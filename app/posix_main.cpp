@@ -1,6 +1,5 @@
 #include "startup.h"
 
-#include <clocale>
 #include <csignal>
 
 int main(int argc, char** argv) {
@@ -9,7 +8,5 @@ int main(int argc, char** argv) {
     // kill it either.
     std::signal(SIGXFSZ, SIG_IGN);
     std::signal(SIGPIPE, SIG_IGN);
-    // The system's reasons in the user's language.
-    std::setlocale(LC_ALL, "");
     return kulverant::runProgram(argv[0], kulverant::argumentText(argc, argv));
 }

@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <locale.h>
+#include <string.h>
 
 namespace kulverant {
 
@@ -32,8 +34,17 @@ ErrorNumber errorNumberForErrno(int code) {
 
 } // namespace
 
+// The reason in the user's language. The locale is looked up only here, when
+// something has failed, so that a successful start does not pay for it.
 SystemError systemError(int code) {
-    return {errorNumberForErrno(code), std::strerror(code)};
+    std::string reason;
+    if (locale_t messages = ::newlocale(LC_MESSAGES_MASK, "", static_cast<locale_t>(0))) {
+        reason = ::strerror_l(code, messages);
+        ::freelocale(messages);
+    } else {
+        reason = std::strerror(code);
+    }
+    return {errorNumberForErrno(code), std::move(reason)};
 }
 
 SystemError lastSystemError() {

@@ -1,0 +1,452 @@
+// How soon a start puts the message on disk and its window on screen, and how
+// much memory it takes, each beside the floor for the same work.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sstream>
+#include <string>
+#include <sys/inotify.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* caption = "Tevra Pocsag Display";
+constexpr const char* keyWord = "123";
+
+struct Program {
+    std::string name;
+    std::vector<std::string> command; // the message follows
+    bool display;
+    bool writesFiles;
+    bool showsWindow;
+    fs::path messageDirectory;
+    std::vector<std::string> environment; // added to the bench's own
+    std::string tail = {};                // appended to every message
+};
+
+struct Sample {
+    std::optional<double> filesMs;
+    std::optional<double> windowMs;
+    std::optional<double> totalMs;
+    std::optional<long> peakRssKb;
+};
+
+[[noreturn]] void die(const std::string& what) {
+    std::fprintf(stderr, "startup_bench: %s\n", what.c_str());
+    std::exit(2);
+}
+
+double millisecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+int ignoreXErrors(Display*, XErrorEvent*) { return 0; }
+
+class XServer {
+public:
+    XServer() {
+        int pipeEnds[2];
+        if (::pipe(pipeEnds) != 0)
+            die("pipe");
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::dup2(pipeEnds[1], 3);
+            int null = ::open("/dev/null", O_WRONLY);
+            ::dup2(null, 2);
+            ::execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset",
+                     static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::close(pipeEnds[1]);
+        char number[16] = {};
+        ssize_t length = ::read(pipeEnds[0], number, sizeof number - 1);
+        ::close(pipeEnds[0]);
+        if (length <= 0)
+            die("Xvfb did not start");
+        name_ = ":" + std::string(number, static_cast<std::size_t>(length - (number[length - 1] == '\n')));
+        XSetErrorHandler(ignoreXErrors);
+        for (int attempt = 0; attempt < 40 && !(display_ = XOpenDisplay(name_.c_str())); ++attempt)
+            ::usleep(50000);
+        if (!display_)
+            die("cannot connect to " + name_);
+        XSelectInput(display_, DefaultRootWindow(display_), SubstructureNotifyMask);
+        protocols_ = XInternAtom(display_, "WM_PROTOCOLS", False);
+        deleteWindow_ = XInternAtom(display_, "WM_DELETE_WINDOW", False);
+        netWmName_ = XInternAtom(display_, "_NET_WM_NAME", False);
+        utf8String_ = XInternAtom(display_, "UTF8_STRING", False);
+    }
+    ~XServer() {
+        XCloseDisplay(display_);
+        ::kill(pid_, SIGTERM);
+        ::waitpid(pid_, nullptr, 0);
+    }
+    const std::string& name() const { return name_; }
+    int descriptor() const { return ConnectionNumber(display_); }
+
+    // A top-level window with the program's caption that was mapped since the
+    // last call, if any.
+    std::optional<Window> mappedWindow() {
+        while (XPending(display_)) {
+            XEvent event;
+            XNextEvent(display_, &event);
+            if (event.type == MapNotify && hasCaption(event.xmap.window))
+                return event.xmap.window;
+        }
+        return std::nullopt;
+    }
+    void close(Window window) {
+        XEvent event{};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = window;
+        event.xclient.message_type = protocols_;
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = static_cast<long>(deleteWindow_);
+        event.xclient.data.l[1] = CurrentTime;
+        XSendEvent(display_, window, False, NoEventMask, &event);
+        XFlush(display_);
+    }
+    void drain() {
+        XSync(display_, False);
+        while (mappedWindow()) {
+        }
+    }
+
+private:
+    bool hasCaption(Window window) {
+        for (Atom property : {netWmName_, static_cast<Atom>(XA_WM_NAME)}) {
+            Atom type;
+            int format;
+            unsigned long items, after;
+            unsigned char* value = nullptr;
+            if (XGetWindowProperty(display_, window, property, 0, 256, False, AnyPropertyType, &type, &format, &items,
+                                   &after, &value) == Success && value) {
+                bool matches = std::string(reinterpret_cast<char*>(value), items) == caption;
+                XFree(value);
+                if (matches)
+                    return true;
+            }
+        }
+        return false;
+    }
+
+    pid_t pid_;
+    std::string name_;
+    Display* display_;
+    Atom protocols_, deleteWindow_, netWmName_, utf8String_;
+};
+
+class FileWatch {
+public:
+    FileWatch() : fd_(::inotify_init1(IN_CLOEXEC | IN_NONBLOCK)) {}
+    ~FileWatch() { ::close(fd_); }
+    void watch(const fs::path& directory) {
+        int wd = ::inotify_add_watch(fd_, directory.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO | IN_CREATE);
+        if (wd < 0)
+            die("cannot watch " + directory.string());
+        directories_[wd] = directory;
+    }
+    int descriptor() const { return fd_; }
+    // The files that changed since the last call.
+    std::vector<fs::path> changed() {
+        std::vector<fs::path> paths;
+        alignas(inotify_event) char buffer[8192];
+        for (ssize_t n; (n = ::read(fd_, buffer, sizeof buffer)) > 0;)
+            for (char* p = buffer; p < buffer + n;) {
+                auto* event = reinterpret_cast<inotify_event*>(p);
+                if (event->len)
+                    paths.push_back(directories_[event->wd] / event->name);
+                p += sizeof(inotify_event) + event->len;
+            }
+        return paths;
+    }
+
+private:
+    int fd_;
+    std::map<int, fs::path> directories_;
+};
+
+Sample runOnce(const Program& program, const std::string& message, XServer& x, FileWatch& files) {
+    std::vector<std::string> arguments = program.command;
+    arguments.push_back(keyWord);
+    arguments.push_back("Alarm");
+    arguments.push_back(message);
+    std::vector<std::string> environment;
+    for (char** variable = environ; *variable; ++variable) {
+        std::string_view entry = *variable;
+        if (!entry.starts_with("DISPLAY=") && !entry.starts_with("WAYLAND_DISPLAY=") && !entry.starts_with("HOME="))
+            environment.emplace_back(entry);
+    }
+    if (program.display)
+        environment.push_back("DISPLAY=" + x.name());
+    environment.insert(environment.end(), program.environment.begin(), program.environment.end());
+    auto pointers = [](std::vector<std::string>& strings) {
+        std::vector<char*> result;
+        for (auto& s : strings)
+            result.push_back(s.data());
+        result.push_back(nullptr);
+        return result;
+    };
+    std::vector<char*> argv = pointers(arguments);
+    std::vector<char*> envp = pointers(environment);
+    const std::string expected = std::string("ZIZ: ") + keyWord + " Alarm " + message;
+    const fs::path fixed = program.messageDirectory / "Kulverant.txt";
+    const fs::path keyed = program.messageDirectory / (std::string(keyWord) + ".txt");
+
+    x.drain();
+    files.changed();
+    Sample sample;
+    bool fixedDone = false, keyedDone = false;
+    Window window = None;
+    const Clock::time_point start = Clock::now();
+    pid_t pid;
+    posix_spawn_file_actions_t quiet;
+    posix_spawn_file_actions_init(&quiet);
+    posix_spawn_file_actions_addopen(&quiet, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    int spawned = ::posix_spawnp(&pid, argv[0], &quiet, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&quiet);
+    if (spawned != 0)
+        die("cannot start " + arguments[0]);
+    int exited = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+    for (;;) {
+        pollfd watched[] = {{exited, POLLIN, 0}, {files.descriptor(), POLLIN, 0}, {x.descriptor(), POLLIN, 0}};
+        int ready = ::poll(watched, 3, 100);
+        for (const fs::path& path : files.changed()) {
+            if ((path == fixed || path == keyed) && readFile(path) == expected)
+                (path == fixed ? fixedDone : keyedDone) = true;
+            if (fixedDone && keyedDone && !sample.filesMs)
+                sample.filesMs = millisecondsSince(start);
+        }
+        if (!sample.windowMs)
+            if (std::optional<Window> mapped = x.mappedWindow()) {
+                sample.windowMs = millisecondsSince(start);
+                window = *mapped;
+            }
+        // Closed as a user would, once the files are there too.
+        if (window != None && (sample.filesMs || !program.writesFiles)) {
+            x.close(window);
+            window = None;
+        }
+        if (watched[0].revents & POLLIN)
+            break;
+        if (ready >= 0 && millisecondsSince(start) > 30000) {
+            ::kill(pid, SIGKILL);
+            break;
+        }
+    }
+    int status = 0;
+    rusage usage{};
+    ::wait4(pid, &status, 0, &usage);
+    ::close(exited);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == (program.display || !program.showsWindow ? 0 : 2)) {
+        sample.totalMs = millisecondsSince(start);
+        sample.peakRssKb = usage.ru_maxrss;
+    }
+    return sample;
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    std::size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+struct Figures {
+    std::vector<double> files, window, total, rss;
+};
+
+Figures figuresOf(const std::vector<Sample>& samples) {
+    Figures f;
+    for (const Sample& s : samples) {
+        if (s.filesMs)
+            f.files.push_back(*s.filesMs);
+        if (s.windowMs)
+            f.window.push_back(*s.windowMs);
+        if (s.totalMs)
+            f.total.push_back(*s.totalMs);
+        if (s.peakRssKb)
+            f.rss.push_back(static_cast<double>(*s.peakRssKb) / 1024.0);
+    }
+    return f;
+}
+
+std::string cell(const std::vector<double>& values, const std::vector<double>* floor, const char* unit) {
+    if (values.empty())
+        return "-";
+    char text[64];
+    double m = median(values);
+    int n = std::snprintf(text, sizeof text, "%.1f / %.1f %s", m, *std::min_element(values.begin(), values.end()), unit);
+    if (floor && !floor->empty())
+        std::snprintf(text + n, sizeof text - static_cast<std::size_t>(n), "  %.2fx", m / median(*floor));
+    return text;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    int runs = 15, warmups = 2;
+    bool check = false;
+    std::map<std::string, std::string> paths;
+    for (int i = 1; i < argc; ++i) {
+        std::string option = argv[i];
+        if (option == "--check")
+            check = true;
+        else if (i + 1 < argc && option == "--runs")
+            runs = std::atoi(argv[++i]);
+        else if (i + 1 < argc && option.starts_with("--"))
+            paths[option.substr(2)] = argv[++i];
+        else
+            die("usage: startup_bench --kulverant P --floor-files P --floor-qt P --floor-xlib P --json P "
+                "[--kulverant-exe P --floor-win32 P --wine-prefix P] [--runs N] [--check]");
+    }
+    for (const char* required : {"kulverant", "floor-files", "floor-qt", "floor-xlib", "json"})
+        if (!paths.count(required))
+            die(std::string("--") + required + " is missing");
+
+    char home[] = "/tmp/kulverant-bench-XXXXXX";
+    if (!::mkdtemp(home))
+        die("mkdtemp");
+    const fs::path messages = fs::path(home) / "Pocsag";
+    fs::create_directory(messages);
+    std::vector<std::string> homeEnvironment = {std::string("HOME=") + home};
+
+    XServer x;
+    FileWatch files;
+    files.watch(messages);
+
+    std::string manyWords;
+    for (int i = 0; i < 5000; ++i)
+        manyWords += " W" + std::to_string(i);
+    std::vector<Program> programs = {
+        {"kulverant", {paths["kulverant"]}, true, true, true, messages, homeEnvironment},
+        {"bare C file writer (floor)", {paths["floor-files"]}, false, true, false, messages, homeEnvironment},
+        {"kulverant, no display", {paths["kulverant"]}, false, true, true, messages, homeEnvironment},
+        {"  same, 100 000 characters", {paths["kulverant"]}, false, true, true, messages, homeEnvironment,
+         " " + std::string(100000, 'x')},
+        {"  same, 5 000 words", {paths["kulverant"]}, false, true, true, messages, homeEnvironment, manyWords},
+        {"bare Qt window (floor)", {paths["floor-qt"]}, true, false, true, messages, homeEnvironment},
+        {"bare Xlib window", {paths["floor-xlib"]}, true, false, true, messages, homeEnvironment},
+    };
+    std::optional<fs::path> winePrefix;
+    if (paths.count("kulverant-exe") && paths.count("floor-win32") && paths.count("wine-prefix")) {
+        winePrefix = paths["wine-prefix"];
+        std::vector<std::string> wine = {"WINEPREFIX=" + winePrefix->string(), "WINEDEBUG=-all",
+                                         "WINEDLLOVERRIDES=mscoree,mshtml=", "LC_ALL=C.UTF-8"};
+        std::string prefixEnvironment = "WINEPREFIX=" + winePrefix->string() + " WINEDEBUG=-all ";
+        if (!fs::exists(*winePrefix / "system.reg") &&
+            std::system(("env -u DISPLAY " + prefixEnvironment + "wineboot --init >/dev/null 2>&1 && " +
+                         prefixEnvironment + "wineserver --wait").c_str()) != 0)
+            die("cannot make the Wine prefix");
+        // A warm wineserver, as on a machine where Wine is already in use.
+        if (std::system((prefixEnvironment + "wineserver --persistent").c_str()) != 0)
+            die("cannot start wineserver");
+        const fs::path wineMessages = *winePrefix / "drive_c" / "Pocsag";
+        fs::create_directories(wineMessages);
+        files.watch(wineMessages);
+        programs.push_back({"kulverant.exe (Wine)", {"wine", paths["kulverant-exe"]}, true, true, true, wineMessages, wine});
+        programs.push_back({"bare Win32 window (Wine floor)", {"wine", paths["floor-win32"]}, true, false, true,
+                            wineMessages, wine});
+    }
+
+    std::vector<std::vector<Sample>> samples(programs.size());
+    for (std::size_t p = 0; p < programs.size(); ++p)
+        for (int run = 0; run < warmups + runs; ++run) {
+            std::string message = "Lauf-" + std::to_string(p) + "-" + std::to_string(run) + programs[p].tail;
+            Sample sample = runOnce(programs[p], message, x, files);
+            if (run >= warmups)
+                samples[p].push_back(sample);
+        }
+    if (winePrefix)
+        std::system(("WINEPREFIX=" + winePrefix->string() + " wineserver --kill").c_str());
+    fs::remove_all(home);
+
+    std::vector<Figures> figures;
+    for (const auto& s : samples)
+        figures.push_back(figuresOf(s));
+    auto figuresNamed = [&](std::string_view name) -> const Figures* {
+        for (std::size_t p = 0; p < programs.size(); ++p)
+            if (programs[p].name == name)
+                return &figures[p];
+        return nullptr;
+    };
+    const Figures* fileFloor = figuresNamed("bare C file writer (floor)");
+    const Figures* qtFloor = figuresNamed("bare Qt window (floor)");
+    const Figures* noDisplay = figuresNamed("kulverant, no display");
+    const Figures* wineFloor = figuresNamed("bare Win32 window (Wine floor)");
+    std::printf("%d starts per program after %d warm-ups; median / minimum, then the median's ratio to its floor\n\n",
+                runs, warmups);
+    std::printf("%-32s %-26s %-26s %-22s %s\n", "program", "files on disk", "window on screen", "peak RSS",
+                "whole run");
+    for (std::size_t p = 0; p < programs.size(); ++p) {
+        const Figures& f = figures[p];
+        const std::string& name = programs[p].name;
+        const bool windowed = programs[p].showsWindow && programs[p].display;
+        const Figures* filesFloor = name.starts_with("kulverant") && !name.ends_with("(Wine)") ? fileFloor : nullptr;
+        const Figures* windowFloor = name == "kulverant" ? qtFloor : name == "kulverant.exe (Wine)" ? wineFloor : nullptr;
+        const Figures* totalFloor = name == "kulverant, no display" ? fileFloor
+                                    : name.starts_with("  same") ? noDisplay
+                                                                 : nullptr;
+        std::printf("%-32s %-26s %-26s %-22s %s\n", name.c_str(),
+                    cell(f.files, filesFloor ? &filesFloor->files : nullptr, "ms").c_str(),
+                    cell(f.window, windowFloor ? &windowFloor->window : nullptr, "ms").c_str(),
+                    cell(f.rss, name == "kulverant" && qtFloor ? &qtFloor->rss : nullptr, "MB").c_str(),
+                    windowed ? "-" : cell(f.total, totalFloor ? &totalFloor->total : nullptr, "ms").c_str());
+    }
+
+    std::ofstream json(paths["json"]);
+    json << "{\n  \"runs\": " << runs << ",\n  \"warmups\": " << warmups << ",\n  \"programs\": [\n";
+    auto number = [](const auto& value) {
+        std::ostringstream text;
+        if (value)
+            text << *value;
+        else
+            text << "null";
+        return text.str();
+    };
+    bool complete = true;
+    for (std::size_t p = 0; p < programs.size(); ++p) {
+        json << "    {\"name\": \"" << programs[p].name << "\", \"samples\": [";
+        for (std::size_t i = 0; i < samples[p].size(); ++i) {
+            const Sample& s = samples[p][i];
+            json << (i ? ", " : "") << "{\"files_ms\": " << number(s.filesMs) << ", \"window_ms\": "
+                 << number(s.windowMs) << ", \"total_ms\": " << number(s.totalMs)
+                 << ", \"peak_rss_kb\": " << number(s.peakRssKb) << "}";
+            bool windowExpected = programs[p].showsWindow && programs[p].display;
+            complete = complete && (!programs[p].writesFiles || s.filesMs) && (!windowExpected || s.windowMs) &&
+                       s.totalMs && s.peakRssKb;
+        }
+        json << "]}" << (p + 1 < programs.size() ? "," : "") << "\n";
+    }
+    json << "  ]\n}\n";
+    if (check) {
+        std::printf("\n%s\n", complete ? "1 passed, 0 failed" : "0 passed, 1 failed");
+        return complete ? 0 : 1;
+    }
+    return 0;
+}
