@@ -20,11 +20,11 @@ QRect logicalRect(const TwipRect& rect) {
                  pixelsFromTwips(rect.height));
 }
 
-QWidget* createControl(const ControlSpec& spec, const QString& text, QWidget* parent) {
-    switch (spec.kind) {
+QWidget* createControl(const ControlSpec& row, const QString& text, QWidget* parent) {
+    switch (row.kind) {
     case ControlKind::Label: {
-        auto* label = new QLabel(qtString(spec.caption), parent);
-        label->setAlignment((spec.alignment == TextAlignment::Centre ? Qt::AlignHCenter : Qt::AlignLeft) |
+        auto* label = new QLabel(qtString(row.caption), parent);
+        label->setAlignment((row.alignment == TextAlignment::Centre ? Qt::AlignHCenter : Qt::AlignLeft) |
                             Qt::AlignVCenter);
         return label;
     }
@@ -42,7 +42,7 @@ QWidget* createControl(const ControlSpec& spec, const QString& text, QWidget* pa
         return area;
     }
     case ControlKind::Button: {
-        auto* button = new QPushButton(qtString(spec.caption), parent);
+        auto* button = new QPushButton(qtString(row.caption), parent);
         // Enter and Escape must not end the program by accident.
         button->setAutoDefault(false);
         button->setDefault(false);
@@ -62,18 +62,18 @@ MessageWindow::MessageWindow(const QString& text, QWidget* parent)
     setFixedSize(pixelsFromTwips(clientWidthTwips), pixelsFromTwips(clientHeightTwips));
 
     QWidget* previous = nullptr;
-    for (const ControlSpec& spec : controlTable) {
-        QWidget* control = createControl(spec, text, this);
-        control->setObjectName(qtString(spec.name));
-        control->setAccessibleName(qtString(spec.accessibleName));
-        control->setGeometry(logicalRect(spec.rect));
-        if (spec.font) {
-            QFont font(qtString(spec.font->face));
-            font.setPointSizeF(spec.font->points);
-            font.setBold(spec.font->bold);
+    for (const ControlSpec& row : controlTable) {
+        QWidget* control = createControl(row, text, this);
+        control->setObjectName(qtString(row.name));
+        control->setAccessibleName(qtString(row.accessibleName));
+        control->setGeometry(logicalRect(row.rect));
+        if (row.font) {
+            QFont font(qtString(row.font->face));
+            font.setPointSizeF(row.font->points);
+            font.setBold(row.font->bold);
             control->setFont(font);
         }
-        if (spec.kind == ControlKind::Label)
+        if (row.kind == ControlKind::Label)
             continue;
         if (previous)
             setTabOrder(previous, control);

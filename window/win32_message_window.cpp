@@ -75,13 +75,13 @@ private:
 
 // The table's font, or for a control without one the system's message font,
 // at the window's resolution.
-HFONT createFont(const std::optional<FontSpec>& spec, UINT dpi) {
+HFONT createFont(const std::optional<FontSpec>& row, UINT dpi) {
     LOGFONTW font{};
-    if (spec) {
-        font.lfHeight = -static_cast<LONG>(std::lround(spec->points * dpi / 72.0));
-        font.lfWeight = spec->bold ? FW_BOLD : FW_NORMAL;
+    if (row) {
+        font.lfHeight = -static_cast<LONG>(std::lround(row->points * dpi / 72.0));
+        font.lfWeight = row->bold ? FW_BOLD : FW_NORMAL;
         font.lfCharSet = ANSI_CHARSET;
-        std::wstring face = wide(spec->face);
+        std::wstring face = wide(row->face);
         face.copy(font.lfFaceName, LF_FACESIZE - 1);
     } else {
         NONCLIENTMETRICSW metrics{};
@@ -222,13 +222,13 @@ LRESULT MessageWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
 
 bool MessageWindow::createControls(HINSTANCE instance) {
     for (std::size_t i = 0; i < controlTable.size(); ++i) {
-        const ControlSpec& spec = controlTable[i];
+        const ControlSpec& row = controlTable[i];
         const wchar_t* className = L"STATIC";
         DWORD style = WS_CHILD | WS_VISIBLE;
         DWORD extendedStyle = 0;
-        switch (spec.kind) {
+        switch (row.kind) {
         case ControlKind::Label:
-            style |= SS_NOPREFIX | SS_CENTERIMAGE | (spec.alignment == TextAlignment::Centre ? SS_CENTER : SS_LEFT);
+            style |= SS_NOPREFIX | SS_CENTERIMAGE | (row.alignment == TextAlignment::Centre ? SS_CENTER : SS_LEFT);
             break;
         case ControlKind::TextArea:
             // Read-only: what is typed here would reach nobody. Selecting and
@@ -242,7 +242,7 @@ bool MessageWindow::createControls(HINSTANCE instance) {
             style |= WS_TABSTOP | BS_PUSHBUTTON;
             break;
         }
-        HWND control = CreateWindowExW(extendedStyle, className, wide(spec.caption).c_str(), style, 0, 0, 0, 0,
+        HWND control = CreateWindowExW(extendedStyle, className, wide(row.caption).c_str(), style, 0, 0, 0, 0,
                                        window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(firstControlId + i)),
                                        instance, nullptr);
         if (!control)
@@ -258,12 +258,12 @@ bool MessageWindow::createControls(HINSTANCE instance) {
 
 void MessageWindow::layOut(UINT dpi) {
     for (std::size_t i = 0; i < controlTable.size(); ++i) {
-        const ControlSpec& spec = controlTable[i];
+        const ControlSpec& row = controlTable[i];
         int dotsPerInch = static_cast<int>(dpi);
-        MoveWindow(controls_[i], pixelsFromTwips(spec.rect.left, dotsPerInch),
-                   pixelsFromTwips(spec.rect.top, dotsPerInch), pixelsFromTwips(spec.rect.width, dotsPerInch),
-                   pixelsFromTwips(spec.rect.height, dotsPerInch), TRUE);
-        fonts_[i].reset(createFont(spec.font, dpi));
+        MoveWindow(controls_[i], pixelsFromTwips(row.rect.left, dotsPerInch),
+                   pixelsFromTwips(row.rect.top, dotsPerInch), pixelsFromTwips(row.rect.width, dotsPerInch),
+                   pixelsFromTwips(row.rect.height, dotsPerInch), TRUE);
+        fonts_[i].reset(createFont(row.font, dpi));
         SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(fonts_[i].get()), TRUE);
     }
     int dotsPerInch = static_cast<int>(dpi);

@@ -148,14 +148,6 @@ TEST_F(Program, WritesBothFilesWithTheExactDisplayText) {
     }
 }
 
-TEST_F(Program, ReplacesLongerFilesAndKeepsOtherKeyedFiles) {
-    writeFile(messageDirectory() / "123.txt", "ZIZ: 123 eine viel längere frühere Meldung");
-    ASSERT_EQ(run({"456", "zuerst"}, home.path()).status, savedWithoutWindow);
-    ASSERT_EQ(run({"123", "kurz"}, home.path()).status, savedWithoutWindow);
-    EXPECT_EQ(files(), (Files{{"Kulverant.txt", "ZIZ: 123 kurz"}, {"123.txt", "ZIZ: 123 kurz"},
-                              {"456.txt", "ZIZ: 456 zuerst"}}));
-}
-
 TEST_F(Program, FailuresAreReportedAndLeaveTheFilesAsTheFailingStepFindsThem) {
     const std::string previous = "ZIZ: 123 vorige Meldung";
     struct Case {

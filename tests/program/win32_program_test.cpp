@@ -174,15 +174,15 @@ TEST(WindowsProgram, WindowFollowsTheTableAndOnlyBeendenEndsIt) {
     const std::wstring texts[] = {L"Der letzte Kulverant lautet", L"ZIZ: 123 Alarm \"Wache  \u00e4\u00f6\u00fc\"",
                                   L"kulverant, ohne Gew\u00e4hr", L"Beenden"};
     for (std::size_t i = 0; i < controls.size(); ++i) {
-        const ControlSpec& spec = controlTable[i];
+        const ControlSpec& row = controlTable[i];
         SCOPED_TRACE(i);
         EXPECT_TRUE(isClass(controls[i], classes[i])) << className(controls[i]);
         EXPECT_EQ(windowText(controls[i]), texts[i]);
         RECT rect = clientRect(controls[i]);
-        EXPECT_EQ(rect.left, pixelsFromTwips(spec.rect.left));
-        EXPECT_EQ(rect.top, pixelsFromTwips(spec.rect.top));
-        EXPECT_EQ(rect.right - rect.left, pixelsFromTwips(spec.rect.width));
-        EXPECT_EQ(rect.bottom - rect.top, pixelsFromTwips(spec.rect.height));
+        EXPECT_EQ(rect.left, pixelsFromTwips(row.rect.left));
+        EXPECT_EQ(rect.top, pixelsFromTwips(row.rect.top));
+        EXPECT_EQ(rect.right - rect.left, pixelsFromTwips(row.rect.width));
+        EXPECT_EQ(rect.bottom - rect.top, pixelsFromTwips(row.rect.height));
     }
     HWND area = controls[1];
     HWND button = controls[3];

@@ -40,21 +40,21 @@ TEST_F(QtMessageWindow, ControlsFollowTheTableInLogicalPixels) {
     EXPECT_EQ(window->minimumSize(), window->maximumSize());
     EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
 
-    for (const ControlSpec& spec : controlTable) {
-        SCOPED_TRACE(spec.name);
-        QWidget* widget = control<QWidget>(spec.name);
+    for (const ControlSpec& row : controlTable) {
+        SCOPED_TRACE(row.name);
+        QWidget* widget = control<QWidget>(row.name);
         ASSERT_NE(widget, nullptr);
-        const char* expectedClass = spec.kind == ControlKind::Label      ? "QLabel"
-                                    : spec.kind == ControlKind::TextArea ? "QTextEdit"
+        const char* expectedClass = row.kind == ControlKind::Label      ? "QLabel"
+                                    : row.kind == ControlKind::TextArea ? "QTextEdit"
                                                                          : "QPushButton";
         EXPECT_TRUE(widget->inherits(expectedClass));
-        EXPECT_EQ(widget->geometry(), QRect(pixelsFromTwips(spec.rect.left), pixelsFromTwips(spec.rect.top),
-                                            pixelsFromTwips(spec.rect.width), pixelsFromTwips(spec.rect.height)));
+        EXPECT_EQ(widget->geometry(), QRect(pixelsFromTwips(row.rect.left), pixelsFromTwips(row.rect.top),
+                                            pixelsFromTwips(row.rect.width), pixelsFromTwips(row.rect.height)));
         EXPECT_FALSE(widget->accessibleName().isEmpty());
-        if (spec.font) {
+        if (row.font) {
             EXPECT_EQ(widget->font().family(), "Arial");
-            EXPECT_DOUBLE_EQ(widget->font().pointSizeF(), spec.font->points);
-            EXPECT_EQ(widget->font().bold(), spec.font->bold);
+            EXPECT_DOUBLE_EQ(widget->font().pointSizeF(), row.font->points);
+            EXPECT_EQ(widget->font().bold(), row.font->bold);
         }
     }
     EXPECT_EQ(control<QLabel>(headingName)->text(), "Der letzte Kulverant lautet");
