@@ -85,15 +85,17 @@ public:
             ::_exit(127);
         }
         ::close(pipeEnds[1]);
-        char number[16] = {};
-        ssize_t length = ::read(pipeEnds[0], number, sizeof number - 1);
+        // Xvfb writes the number and the line end separately, and gives up if
+        // the line end cannot be written: read the whole line before closing.
+        std::string number;
+        for (char c; ::read(pipeEnds[0], &c, 1) == 1 && c != '\n';)
+            number += c;
         ::close(pipeEnds[0]);
-        if (length <= 0)
+        if (number.empty())
             die("Xvfb did not start");
-        name_ = ":" + std::string(number, static_cast<std::size_t>(length - (number[length - 1] == '\n')));
+        name_ = ":" + number;
         XSetErrorHandler(ignoreXErrors);
-        for (int attempt = 0; attempt < 40 && !(display_ = XOpenDisplay(name_.c_str())); ++attempt)
-            ::usleep(50000);
+        display_ = XOpenDisplay(name_.c_str());
         if (!display_)
             die("cannot connect to " + name_);
         XSelectInput(display_, DefaultRootWindow(display_), SubstructureNotifyMask);
