@@ -4,6 +4,7 @@
 #include "qt_message_window.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QMessageBox>
 
 #include <cstdio>
@@ -41,6 +42,7 @@ std::unique_ptr<QApplication> startQt(const char* programName, const NoDisplay& 
     noDisplay = &whenNoDisplay;
     auto application = std::make_unique<QApplication>(argc, argv);
     noDisplay = nullptr;
+    application->setWindowIcon(QIcon(":/kulverant.ico"));
     return application;
 }
 
