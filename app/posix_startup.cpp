@@ -26,8 +26,8 @@ Expected<std::string, RunError> messageDirectory() {
         home = account->pw_dir;
     if (home.empty())
         return Unexpected(RunError{ErrorNumber::PathNotFound, "~/Pocsag/",
-                                        "Kein Benutzerverzeichnis: HOME ist nicht gesetzt, und das "
-                                        "Benutzerkonto nennt keines."});
+                                   "Kein Benutzerverzeichnis: HOME ist nicht gesetzt, und das "
+                                   "Benutzerkonto nennt keines."});
     while (home.size() > 1 && home.back() == '/')
         home.pop_back();
     if (home != "/")

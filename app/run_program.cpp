@@ -9,7 +9,7 @@ int runProgram(const char* programName, std::string_view argumentText) {
     TextArea textArea;
     Expected<std::string, RunError> directory = messageDirectory();
     Expected<void, RunError> loaded = directory ? runLoadSequence(argumentText, *directory, textArea)
-                                                     : Unexpected(directory.error());
+                                                : Unexpected(directory.error());
     if (!loaded) {
         reportFailure(programName, loaded.error());
         return 1;

@@ -102,7 +102,6 @@ public:
         protocols_ = XInternAtom(display_, "WM_PROTOCOLS", False);
         deleteWindow_ = XInternAtom(display_, "WM_DELETE_WINDOW", False);
         netWmName_ = XInternAtom(display_, "_NET_WM_NAME", False);
-        utf8String_ = XInternAtom(display_, "UTF8_STRING", False);
     }
     ~XServer() {
         XCloseDisplay(display_);
@@ -161,7 +160,7 @@ private:
     pid_t pid_;
     std::string name_;
     Display* display_;
-    Atom protocols_, deleteWindow_, netWmName_, utf8String_;
+    Atom protocols_, deleteWindow_, netWmName_;
 };
 
 class FileWatch {

@@ -11,7 +11,7 @@ Expected<void, RunError> runLoadSequence(std::string_view argumentText,
     std::optional<std::string_view> word = firstWord(argumentText);
     if (!word)
         return Unexpected(RunError{ErrorNumber::SubscriptOutOfRange, {},
-                                        "Keine Meldung angegeben. Die Dateien bleiben unverändert."});
+                                   "Keine Meldung angegeben. Die Dateien bleiben unverändert."});
 
     textArea.setText(displayText(argumentText));
     if (auto saved = textArea.saveFile(fixedMessagePath(messageDirectory), SaveFormat::PlainText); !saved)

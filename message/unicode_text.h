@@ -17,4 +17,12 @@ std::string utf8FromUtf16(std::u16string_view text);
 /// sequence becomes U+FFFD.
 std::u16string utf16FromUtf8(std::string_view text);
 
+#ifdef _WIN32
+/// UTF-8 to the wide strings that Windows' W functions take (UTF-16 there).
+inline std::wstring wideFromUtf8(std::string_view text) {
+    std::u16string wide = utf16FromUtf8(text);
+    return std::wstring(wide.begin(), wide.end());
+}
+#endif
+
 } // namespace kulverant

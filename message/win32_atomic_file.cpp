@@ -47,11 +47,6 @@ private:
     std::wstring path_;
 };
 
-std::wstring widePath(std::string_view utf8) {
-    std::u16string wide = utf16FromUtf8(utf8);
-    return std::wstring(wide.begin(), wide.end());
-}
-
 std::wstring directoryOf(const std::wstring& path) {
     std::wstring::size_type separator = path.find_last_of(L"\\/");
     return separator == std::wstring::npos ? std::wstring() : path.substr(0, separator + 1);
@@ -101,7 +96,7 @@ bool moveOver(const std::wstring& from, const std::wstring& to) {
 } // namespace
 
 Expected<void, SystemError> replaceFile(const std::string& path, std::string_view bytes) {
-    const std::wstring target = widePath(path);
+    const std::wstring target = wideFromUtf8(path);
     if (DWORD attributes = GetFileAttributesW(target.c_str()); attributes != INVALID_FILE_ATTRIBUTES) {
         if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
             SetLastError(ERROR_ALREADY_EXISTS);

@@ -10,14 +10,13 @@ namespace kulverant {
 // (umlauts as single bytes in Windows-1252). A character the code page lacks
 // becomes the code page's own stand-in, as in any ANSI text file.
 std::string plainTextBytes(std::string_view text) {
-    std::u16string wide = utf16FromUtf8(text);
+    std::wstring wide = wideFromUtf8(text);
     if (wide.empty())
         return {};
-    auto source = reinterpret_cast<const wchar_t*>(wide.data());
-    int sourceLength = static_cast<int>(wide.size());
-    int length = WideCharToMultiByte(CP_ACP, 0, source, sourceLength, nullptr, 0, nullptr, nullptr);
+    int wideLength = static_cast<int>(wide.size());
+    int length = WideCharToMultiByte(CP_ACP, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
     std::string bytes(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_ACP, 0, source, sourceLength, bytes.data(), length, nullptr, nullptr);
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), wideLength, bytes.data(), length, nullptr, nullptr);
     return bytes;
 }
 

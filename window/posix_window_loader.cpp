@@ -68,9 +68,9 @@ int showMessageWindow(const char* programName, const std::string& text) {
 }
 
 void showFailureBox(const char* programName, const std::string& report) {
-    std::string problem;
     if (!displayConfigured())
         return;
+    std::string problem;
     if (auto show = reinterpret_cast<ShowFailureFunction>(windowSymbol(KULVERANT_SHOW_FAILURE, problem)))
         show(programName, report.c_str());
 }

@@ -21,11 +21,6 @@ constexpr DWORD windowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIM
 constexpr std::size_t textAreaIndex = 1;
 constexpr std::size_t endButtonIndex = 3;
 
-std::wstring wide(std::string_view utf8) {
-    std::u16string text = utf16FromUtf8(utf8);
-    return std::wstring(text.begin(), text.end());
-}
-
 // A user32 function that older Windows versions lack, or nothing.
 template <typename Function> Function user32Function(const char* name) {
     FARPROC address = GetProcAddress(GetModuleHandleW(L"user32.dll"), name);
@@ -81,7 +76,7 @@ HFONT createFont(const std::optional<FontSpec>& row, UINT dpi) {
         font.lfHeight = -static_cast<LONG>(std::lround(row->points * dpi / 72.0));
         font.lfWeight = row->bold ? FW_BOLD : FW_NORMAL;
         font.lfCharSet = ANSI_CHARSET;
-        std::wstring face = wide(row->face);
+        std::wstring face = wideFromUtf8(row->face);
         face.copy(font.lfFaceName, LF_FACESIZE - 1);
     } else {
         NONCLIENTMETRICSW metrics{};
@@ -152,8 +147,8 @@ bool MessageWindow::create(HINSTANCE instance) {
     windowClass.lpszClassName = windowClassName;
     if (!RegisterClassExW(&windowClass))
         return false;
-    CreateWindowExW(0, windowClassName, wide(windowCaption).c_str(), windowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                    CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);
+    CreateWindowExW(0, windowClassName, wideFromUtf8(windowCaption).c_str(), windowStyle, CW_USEDEFAULT,
+                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);
     return window_ && controls_[textAreaIndex] && controls_[endButtonIndex];
 }
 
@@ -242,7 +237,7 @@ bool MessageWindow::createControls(HINSTANCE instance) {
             style |= WS_TABSTOP | BS_PUSHBUTTON;
             break;
         }
-        HWND control = CreateWindowExW(extendedStyle, className, wide(row.caption).c_str(), style, 0, 0, 0, 0,
+        HWND control = CreateWindowExW(extendedStyle, className, wideFromUtf8(row.caption).c_str(), style, 0, 0, 0, 0,
                                        window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(firstControlId + i)),
                                        instance, nullptr);
         if (!control)
@@ -275,14 +270,14 @@ void MessageWindow::layOut(UINT dpi) {
 void reportWindowFailure() {
     std::fputs("Das Fenster kann nicht gezeigt werden. Die Meldung ist gespeichert.\n", stderr);
     MessageBoxW(nullptr, L"Das Fenster kann nicht gezeigt werden. Die Meldung ist gespeichert.",
-                wide(windowCaption).c_str(), MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+                wideFromUtf8(windowCaption).c_str(), MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
 }
 
 } // namespace
 
 int showMessageWindow(const char*, const std::string& text) {
     Library richEdit(L"Msftedit.dll");
-    MessageWindow window(wide(text));
+    MessageWindow window(wideFromUtf8(text));
     if (!richEdit || !window.create(GetModuleHandleW(nullptr))) {
         reportWindowFailure();
         return 2;
@@ -302,7 +297,8 @@ int showMessageWindow(const char*, const std::string& text) {
 }
 
 void showFailureBox(const char*, const std::string& report) {
-    MessageBoxW(nullptr, wide(report).c_str(), wide(windowCaption).c_str(), MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+    MessageBoxW(nullptr, wideFromUtf8(report).c_str(), wideFromUtf8(windowCaption).c_str(),
+                MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
 }
 
 } // namespace kulverant
