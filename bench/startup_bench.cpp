@@ -361,7 +361,7 @@ int main(int argc, char** argv) {
                                          "WINEDLLOVERRIDES=mscoree,mshtml=", "LC_ALL=C.UTF-8"};
         std::string prefixEnvironment = "WINEPREFIX=" + winePrefix->string() + " WINEDEBUG=-all ";
         if (!fs::exists(*winePrefix / "system.reg") &&
-            std::system(("env -u DISPLAY " + prefixEnvironment + "wineboot --init >/dev/null 2>&1 && " +
+            std::system(("env -u DISPLAY " + prefixEnvironment + "wine wineboot --init >/dev/null 2>&1 && " +
                          prefixEnvironment + "wineserver --wait").c_str()) != 0)
             die("cannot make the Wine prefix");
         // A warm wineserver, as on a machine where Wine is already in use.
