@@ -7,10 +7,9 @@
 namespace kulverant {
 
 void reportFailure(const char* programName, const RunError& error) {
-    std::string report = formatReport(error);
-    std::fprintf(stderr, "%s\n", report.c_str());
+    std::fprintf(stderr, "%s\n", formatReport(error).c_str());
     std::fflush(stderr);
-    showFailureBox(programName, report);
+    showFailureBox(programName, formatBoxReport(error));
 }
 
 } // namespace kulverant

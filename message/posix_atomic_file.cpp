@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <random>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,6 +49,25 @@ public:
 
 private:
     std::string path_;
+};
+
+// Holds back every catchable signal while a temporary file exists. A decoder
+// or a shutdown that stops the program mid-save (SIGTERM, SIGINT, SIGHUP, ...)
+// would otherwise leave the file behind for good; held, the signal takes
+// effect a moment later, once the file is renamed into place or removed.
+class SignalsHeld {
+public:
+    SignalsHeld() {
+        sigset_t all;
+        ::sigfillset(&all);
+        ::pthread_sigmask(SIG_BLOCK, &all, &previous_);
+    }
+    SignalsHeld(const SignalsHeld&) = delete;
+    SignalsHeld& operator=(const SignalsHeld&) = delete;
+    ~SignalsHeld() { ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+
+private:
+    sigset_t previous_;
 };
 
 std::string directoryOf(const std::string& path) {
@@ -98,11 +118,18 @@ void syncDirectory(const std::string& directory) {
 Expected<void, SystemError> replaceFile(const std::string& path, std::string_view bytes) {
     struct stat existing {};
     bool replacesRegularFile = ::lstat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
+    // A file without any write permission was made read-only on purpose;
+    // root, whom no permission stops, respects that too.
+    if (replacesRegularFile && (existing.st_mode & 0222) == 0) {
+        errno = EACCES;
+        return Unexpected(lastSystemError());
+    }
     if (replacesRegularFile && ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0 &&
         (errno == EACCES || errno == EROFS || errno == EPERM))
         return Unexpected(lastSystemError());
 
     const std::string directory = directoryOf(path);
+    SignalsHeld signalsHeld;
     std::string temporaryPath;
     int fd = -1;
     for (int attempt = 0; fd < 0; ++attempt) {
@@ -111,8 +138,9 @@ Expected<void, SystemError> replaceFile(const std::string& path, std::string_vie
         if (fd < 0 && (errno != EEXIST || attempt == 16))
             return Unexpected(lastSystemError());
     }
-    FileDescriptor file(fd);
+    // Declared in this order so that the file is closed before it is removed.
     TemporaryFile temporary(temporaryPath);
+    FileDescriptor file(fd);
 
     // Readers that were allowed to read the old file may read the new one.
     if (replacesRegularFile)

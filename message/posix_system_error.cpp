@@ -34,11 +34,13 @@ ErrorNumber errorNumberForErrno(int code) {
 
 } // namespace
 
-// The reason in the user's language. The locale is looked up only here, when
-// something has failed, so that a successful start does not pay for it.
+// The reason in the user's language and character set: the messages alone
+// would come out in the C locale's ASCII, umlauts as '?'. The locale is looked
+// up only here, when something has failed, so a successful start does not
+// pay for it.
 SystemError systemError(int code) {
     std::string reason;
-    if (locale_t messages = ::newlocale(LC_MESSAGES_MASK, "", static_cast<locale_t>(0))) {
+    if (locale_t messages = ::newlocale(LC_MESSAGES_MASK | LC_CTYPE_MASK, "", static_cast<locale_t>(0))) {
         reason = ::strerror_l(code, messages);
         ::freelocale(messages);
     } else {

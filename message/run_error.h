@@ -31,4 +31,11 @@ struct RunError {
 ///   /home/anna/Pocsag/Kulverant.txt: No such file or directory
 std::string formatReport(const RunError& error);
 
+/// The same report for a message box, which must fit on the screen: the path
+/// (the first word is the sender's, any length, newlines included) comes with
+/// its control characters shown as U+FFFD and shortened in the middle to at
+/// most boxPathCharacters characters.
+std::string formatBoxReport(const RunError& error);
+inline constexpr std::size_t boxPathCharacters = 60;
+
 } // namespace kulverant

@@ -51,7 +51,7 @@ inline constexpr std::array<ControlSpec, 4> controlTable = {{
      {120, 120, 4335, 375}, 0, FontSpec{"Arial", 12.0, true}, TextAlignment::Centre},
     {textAreaName, ControlKind::TextArea, "", "Letzter Kulverant",
      {120, 600, 4335, 1215}, 1, FontSpec{"Arial", 9.75, false}, TextAlignment::Left},
-    {noticeName, ControlKind::Label, "kulverant, ohne Gew\u00e4hr", "Hinweis",
+    {noticeName, ControlKind::Label, "Ohne Gew\u00e4hr", "Hinweis",
      {3000, 2520, 1815, 255}, 2, FontSpec{"Arial", 8.25, false}, TextAlignment::Left},
     {endButtonName, ControlKind::Button, "Beenden", "Beenden",
      {1560, 1920, 1575, 375}, 3, std::nullopt, TextAlignment::Centre},

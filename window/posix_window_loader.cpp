@@ -29,13 +29,13 @@ std::string executableDirectory() {
 }
 
 // The library lies beside the program in the build tree and in its own
-// folder under lib/ once installed; both are found from the program itself,
+// private folder once installed; both are found from the program itself,
 // never from the current directory.
 void* windowSymbol(const char* name, std::string& problem) {
     static void* library = [] {
         std::string directory = executableDirectory();
         void* handle = nullptr;
-        for (const char* relative : {"/", "/../lib/kulverant/"})
+        for (const char* relative : {"/", "/../" KULVERANT_PRIVATE_LIBDIR "/"})
             if ((handle = ::dlopen((directory + relative + KULVERANT_WINDOW_LIBRARY).c_str(), RTLD_NOW | RTLD_LOCAL)))
                 break;
         return handle;

@@ -49,6 +49,21 @@ struct Finished {
     std::string report;
 };
 
+// A copy of the program and its window library where every user may run it:
+// the build tree may lie where the unprivileged user cannot enter, /root say.
+const fs::path& programForEveryone() {
+    static testing::TemporaryDirectory directory;
+    static const fs::path program = [] {
+        const fs::path built = KULVERANT_EXE;
+        for (const char* name : {"kulverant", "libkulverant_window.so"})
+            fs::copy_file(built.parent_path() / name, directory.path() / name);
+        fs::permissions(directory.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                              fs::perms::others_read | fs::perms::others_exec);
+        return directory.path() / "kulverant";
+    }();
+    return program;
+}
+
 Started start(const std::vector<std::string>& arguments, const fs::path& home, StartOptions options = {}) {
     std::vector<std::string> environment = {"HOME=" + home.string(), "LC_ALL=C"};
     for (char** variable = environ; *variable; ++variable) {
@@ -59,7 +74,7 @@ Started start(const std::vector<std::string>& arguments, const fs::path& home, S
         if (!replaced && !display)
             environment.emplace_back(entry);
     }
-    std::vector<std::string> argumentStrings = {KULVERANT_EXE};
+    std::vector<std::string> argumentStrings = {programForEveryone().string()};
     argumentStrings.insert(argumentStrings.end(), arguments.begin(), arguments.end());
     auto pointers = [](std::vector<std::string>& strings) {
         std::vector<char*> result;
