@@ -17,10 +17,10 @@ bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
 // Windows opens a device instead of a file when the part of a name before its
 // first dot is a reserved device name: 'NUL.txt' would swallow the message.
 std::string_view reservedDeviceName(std::string_view word) {
-    static constexpr std::array<std::string_view, 28> names = {
-        "CON",  "PRN",  "AUX",  "NUL",  "COM1", "COM2", "COM3", "COM4", "COM5", "COM6",
-        "COM7", "COM8", "COM9", "LPT1", "LPT2", "LPT3", "LPT4", "LPT5", "LPT6", "LPT7",
-        "LPT8", "LPT9",
+    static constexpr std::array<std::string_view, 32> names = {
+        "CON",  "PRN",  "AUX",  "NUL",  "CONIN$", "CONOUT$", "COM0", "COM1", "COM2", "COM3", "COM4",
+        "COM5", "COM6", "COM7", "COM8", "COM9",   "LPT0",    "LPT1", "LPT2", "LPT3", "LPT4", "LPT5",
+        "LPT6", "LPT7", "LPT8", "LPT9",
         // Superscript one, two and three count as digits there too.
         "COM\u00b9", "COM\u00b2", "COM\u00b3", "LPT\u00b9", "LPT\u00b2", "LPT\u00b3",
     };
@@ -29,6 +29,14 @@ std::string_view reservedDeviceName(std::string_view word) {
         if (equalsIgnoringAsciiCase(stem, name))
             return name;
     return {};
+}
+
+// The rest of what Windows forbids in a name. '*' and '?' would also be
+// taken as wildcards when the program looks for the file already there.
+bool hasCharacterWindowsForbids(std::string_view word) {
+    return std::ranges::any_of(word, [](char c) {
+        return (c > 0 && c < 0x20) || std::string_view(R"(<>"|?*)").find(c) != std::string_view::npos;
+    });
 }
 
 // Returns why the first word cannot name a keyed message file, or nothing.
@@ -42,6 +50,9 @@ std::string refusalReason(std::string_view word, PathStyle style) {
         if (word.find(':') != std::string_view::npos)
             return "Das erste Wort enthält einen Doppelpunkt; Windows legte damit einen "
                    "versteckten Datenstrom statt einer Datei an.";
+        if (hasCharacterWindowsForbids(word))
+            return "Das erste Wort enthält ein Zeichen, das Windows in Dateinamen nicht zulässt "
+                   "(< > \" | ? * oder ein Steuerzeichen).";
         if (std::string_view device = reservedDeviceName(word); !device.empty())
             return "Das erste Wort ist der reservierte Gerätename " + std::string(device) +
                    "; Windows schriebe die Meldung in das Gerät statt in eine Datei.";

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cwchar>
+#include <optional>
 
 namespace kulverant {
 
@@ -52,6 +53,50 @@ std::wstring directoryOf(const std::wstring& path) {
     return separator == std::wstring::npos ? std::wstring() : path.substr(0, separator + 1);
 }
 
+std::wstring nameOf(const std::wstring& path) {
+    return path.substr(directoryOf(path).size());
+}
+
+bool isDirectory(const std::wstring& path) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+Unexpected<SystemError> failure(DWORD code) {
+    return Unexpected(systemError(static_cast<int>(code)));
+}
+
+// Why the file at target may not be replaced, or nothing. Besides folders and
+// read-only files this refuses a short (8.3) name such as '1234~Y4T.txt': it
+// reaches the file of another first word, '1234567890.txt', which a start
+// must never overwrite.
+std::optional<SystemError> refusal(const std::wstring& target) {
+    WIN32_FIND_DATAW existing;
+    HANDLE search = FindFirstFileW(target.c_str(), &existing);
+    if (search == INVALID_HANDLE_VALUE)
+        return std::nullopt;
+    FindClose(search);
+    if (existing.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        return systemError(ERROR_ALREADY_EXISTS);
+    if (existing.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
+        return systemError(ERROR_ACCESS_DENIED);
+    if (CompareStringOrdinal(existing.cFileName, -1, nameOf(target).c_str(), -1, TRUE) != CSTR_EQUAL)
+        return SystemError{ErrorNumber::BadFileName,
+                           "Das ist der kurze Name der Datei '" +
+                               utf8FromUtf16(reinterpret_cast<const char16_t*>(existing.cFileName)) +
+                               "', die zu einem anderen ersten Wort gehört; sie bleibt unverändert."};
+    return std::nullopt;
+}
+
+// A name too long for Windows, or one the file system below refuses for its
+// length (Wine stores names as UTF-8 bytes, so 128 umlauts are too many),
+// comes back as "path not found" although the folder is there.
+DWORD nameError(const std::wstring& target, DWORD error) {
+    if ((error == ERROR_PATH_NOT_FOUND || error == ERROR_FILE_NOT_FOUND) && isDirectory(directoryOf(target)))
+        return ERROR_FILENAME_EXCED_RANGE;
+    return error;
+}
+
 // The process id keeps concurrent starts apart; the counter reading keeps a
 // reused id apart from a temporary file that a killed start left behind.
 std::wstring temporaryName(const std::wstring& directory, int attempt) {
@@ -97,16 +142,10 @@ bool moveOver(const std::wstring& from, const std::wstring& to) {
 
 Expected<void, SystemError> replaceFile(const std::string& path, std::string_view bytes) {
     const std::wstring target = wideFromUtf8(path);
-    if (DWORD attributes = GetFileAttributesW(target.c_str()); attributes != INVALID_FILE_ATTRIBUTES) {
-        if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-            SetLastError(ERROR_ALREADY_EXISTS);
-            return Unexpected(lastSystemError());
-        }
-        if (attributes & FILE_ATTRIBUTE_READONLY) {
-            SetLastError(ERROR_ACCESS_DENIED);
-            return Unexpected(lastSystemError());
-        }
-    }
+    if (target.size() >= MAX_PATH || nameOf(target).size() > 255)
+        return failure(ERROR_FILENAME_EXCED_RANGE);
+    if (std::optional<SystemError> refused = refusal(target))
+        return Unexpected(std::move(*refused));
 
     const std::wstring directory = directoryOf(target);
     std::wstring temporaryPath;
@@ -118,13 +157,15 @@ Expected<void, SystemError> replaceFile(const std::string& path, std::string_vie
         if (handle == INVALID_HANDLE_VALUE && (GetLastError() != ERROR_FILE_EXISTS || attempt == 16))
             return Unexpected(lastSystemError());
     }
-    FileHandle file(handle);
+    // In this order, so that the handle is closed before the file is deleted:
+    // opened without sharing, the file cannot be deleted while it is open.
     TemporaryFile temporary(temporaryPath);
+    FileHandle file(handle);
 
     if (!writeAll(file.get(), bytes) || !FlushFileBuffers(file.get()) || !file.close())
         return Unexpected(lastSystemError());
     if (!moveOver(temporary.path(), target))
-        return Unexpected(lastSystemError());
+        return failure(nameError(target, GetLastError()));
     temporary.keep();
     return {};
 }

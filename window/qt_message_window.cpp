@@ -4,8 +4,8 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QPlainTextEdit>
 #include <QScreen>
-#include <QTextEdit>
 
 namespace kulverant {
 
@@ -20,6 +20,21 @@ QRect logicalRect(const TwipRect& rect) {
                  pixelsFromTwips(rect.height));
 }
 
+// Wrapping at word boundaries, Qt searches a whole overlong word for one on
+// every line, which holds the window back for seconds on a word of 100 000
+// characters. Such a word is broken anywhere in the end, so the text area
+// then breaks everything anywhere.
+bool hasOverlongWord(const QString& text) {
+    constexpr qsizetype overlong = 1000;
+    qsizetype current = 0;
+    for (QChar c : text) {
+        current = c.isSpace() ? 0 : current + 1;
+        if (current > overlong)
+            return true;
+    }
+    return false;
+}
+
 QWidget* createControl(const ControlSpec& row, const QString& text, QWidget* parent) {
     switch (row.kind) {
     case ControlKind::Label: {
@@ -29,16 +44,20 @@ QWidget* createControl(const ControlSpec& row, const QString& text, QWidget* par
         return label;
     }
     case ControlKind::TextArea: {
-        auto* area = new QTextEdit(parent);
-        area->setAcceptRichText(false);
+        // The plain-text control is made for long texts: a long message
+        // delays the window far less than in a rich-text one.
+        auto* area = new QPlainTextEdit(parent);
         area->setPlainText(text);
         // Nobody reads what is typed here, so typing is not offered; reading,
         // selecting and copying are.
         area->setReadOnly(true);
         area->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
         area->setFocusPolicy(Qt::StrongFocus);
+        area->setTabChangesFocus(true);
         area->setBackgroundRole(QPalette::Base);
-        area->setLineWrapMode(QTextEdit::WidgetWidth);
+        area->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+        if (hasOverlongWord(text))
+            area->setWordWrapMode(QTextOption::WrapAnywhere);
         return area;
     }
     case ControlKind::Button: {

@@ -2,7 +2,6 @@
 
 #include <QWidget>
 
-class QTextEdit;
 
 namespace kulverant {
 

@@ -9,6 +9,7 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <cwchar>
 
 namespace kulverant {
 
@@ -92,9 +93,36 @@ HFONT createFont(const std::optional<FontSpec>& row, UINT dpi) {
     return CreateFontIndirectW(&font);
 }
 
+// Msftedit.dll is no known DLL: loaded by its bare name, a copy planted
+// beside the program (unpacked into a Downloads folder, say) would run
+// instead. It and what it loads come from the system directory only.
+HMODULE loadSystemLibrary(const wchar_t* name) {
+    if (HMODULE module = LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32))
+        return module;
+    // Windows 7 without its 2011 loader update knows no such flag.
+    wchar_t path[MAX_PATH];
+    UINT length = GetSystemDirectoryW(path, MAX_PATH);
+    if (length == 0 || length + 1 + wcslen(name) >= MAX_PATH)
+        return nullptr;
+    return LoadLibraryW((std::wstring(path, length) + L"\\" + name).c_str());
+}
+
+// The text area is read-only, so Tab, Enter and Escape have nothing to do in
+// it. Left to the multi-line control, Tab would never leave it and Escape
+// would close the window; taken by the dialog manager instead, Tab moves to
+// "Beenden" and Enter and Escape become IDOK and IDCANCEL, which the window
+// ignores.
+WNDPROC textAreaProcedure = nullptr;
+LRESULT CALLBACK keepDialogKeys(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = CallWindowProcW(textAreaProcedure, window, message, wParam, lParam);
+    if (message == WM_GETDLGCODE)
+        result &= ~(DLGC_WANTTAB | DLGC_WANTALLKEYS);
+    return result;
+}
+
 class Library {
 public:
-    explicit Library(const wchar_t* name) : module_(LoadLibraryW(name)) {}
+    explicit Library(const wchar_t* name) : module_(loadSystemLibrary(name)) {}
     Library(const Library&) = delete;
     Library& operator=(const Library&) = delete;
     ~Library() {
@@ -190,6 +218,10 @@ LRESULT MessageWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         if (!createControls(reinterpret_cast<CREATESTRUCTW*>(lParam)->hInstance))
             return -1;
         layOut(dpiForWindow(window_));
+        // Only now that the control has its size: filled while it was 0 x 0,
+        // it lays out a long text one character per line, which takes seconds.
+        SetWindowTextW(controls_[textAreaIndex], text_.c_str());
+        text_ = std::wstring();
         return 0;
     case WM_COMMAND:
         if (LOWORD(wParam) == firstControlId + endButtonIndex && HIWORD(wParam) == BN_CLICKED)
@@ -247,7 +279,8 @@ bool MessageWindow::createControls(HINSTANCE instance) {
     HWND area = controls_[textAreaIndex];
     SendMessageW(area, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
     SendMessageW(area, EM_SETBKGNDCOLOR, 0, GetSysColor(COLOR_WINDOW));
-    SetWindowTextW(area, text_.c_str());
+    textAreaProcedure = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(area, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(keepDialogKeys)));
     return true;
 }
 
@@ -287,7 +320,8 @@ int showMessageWindow(const char*, const std::string& text) {
     BOOL received;
     while ((received = GetMessageW(&message, nullptr, 0, 0)) > 0) {
         // Tab moves the focus; Enter and Escape arrive as IDOK and IDCANCEL,
-        // which the window ignores, so neither presses "Beenden".
+        // which the window ignores, so neither presses "Beenden" (see
+        // keepDialogKeys for the text area).
         if (!IsDialogMessageW(GetAncestor(message.hwnd, GA_ROOT), &message)) {
             TranslateMessage(&message);
             DispatchMessageW(&message);

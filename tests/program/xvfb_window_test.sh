@@ -1,63 +1,165 @@
 #!/usr/bin/env bash
-# The real program in a real X server: its window appears centred with the
-# message, "Beenden" ends it with status 0; a failed start shows only the
-# error box and ends with status 1 once the box is confirmed.
+# The real program in a real X server, driven as a user drives it: key presses
+# and clicks through XTEST. The same cases run for the Linux program and, with
+# a Wine prefix, for kulverant.exe.
+#   xvfb_window_test.sh PROGRAM OUTPUT_DIR [WINEPREFIX]
 set -euo pipefail
 program=$1
-output=${2:-.}
+output=$2
+prefix=${3:-}
 
 work=$(mktemp -d)
 server=
 cleanup() {
+  [ -z "$prefix" ] || wineserver --kill 2>/dev/null || true
   if [ -n "$server" ]; then kill "$server" 2>/dev/null; wait "$server" 2>/dev/null || true; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
-fail() { echo "FEHLER: $*" >&2; exit 1; }
+failures=0
+fail() { echo "FEHLER: $*" >&2; failures=$((failures + 1)); }
+
+if [ -n "$prefix" ]; then
+  source "$(dirname "$0")/../wine/wine-env" "$prefix" "$program"
+  export LC_ALL=C.UTF-8 LANG=de_DE.UTF-8
+  messages=$prefix/drive_c/Pocsag
+  run=(wine "$program")
+  DISPLAY= wine wineboot --init >/dev/null 2>&1
+  wineserver --wait
+else
+  messages=$work/Pocsag
+  run=(env HOME="$work" "$program")
+fi
 
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
 server=$!
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
-[ -s "$work/display" ] || fail "Xvfb startete nicht: $(cat "$work/xvfb.log")"
+[ -s "$work/display" ] || { echo "Xvfb startete nicht: $(cat "$work/xvfb.log")" >&2; exit 1; }
 export DISPLAY=:$(cat "$work/display")
 unset WAYLAND_DISPLAY QT_QPA_PLATFORM
 
-# Waits for a top-level window with the program's caption and prints its id.
+# Starts the program in the background with the given message; sets pid.
+start() {
+  rm -f "$work/report"
+  "${run[@]}" "$@" 2>"$work/report" &
+  pid=$!
+}
+
+# Waits for a top-level window with the program's caption; sets window.
 await_window() {
-  local id
-  for _ in $(seq 200); do
-    id=$(xdotool search --onlyvisible --name '^Tevra Pocsag Display$' 2>/dev/null | head -n 1) || true
-    [ -n "$id" ] && { echo "$id"; return 0; }
-    kill -0 "$1" 2>/dev/null || return 1
+  window=
+  for _ in $(seq 400); do
+    window=$(xdotool search --onlyvisible --name '^Tevra Pocsag Display$' 2>/dev/null | head -n 1) || true
+    [ -n "$window" ] && return 0
+    kill -0 "$pid" 2>/dev/null || return 1
     sleep 0.05
   done
   return 1
 }
 
-mkdir "$work/Pocsag"
-HOME=$work "$program" 123 Alarm Wache &
-pid=$!
-window=$(await_window "$pid") || fail "kein Fenster erschienen"
-eval "$(xdotool getwindowgeometry --shell "$window")"
-[ "$WIDTH x $HEIGHT" = "312 x 187" ] || fail "Fenstergröße $WIDTH x $HEIGHT"
-[ "$X,$Y" = "356,290" ] || fail "Fenster nicht mittig: $X,$Y"
-import -window "$window" "$output/window.png"
-xdotool mousemove --window "$window" 156 140 click 1
-status=0; wait "$pid" || status=$?
-[ "$status" -eq 0 ] || fail "Beenden endete mit Status $status"
-[ "$(cat "$work/Pocsag/Kulverant.txt")" = "ZIZ: 123 Alarm Wache" ] || fail "Kulverant.txt falsch"
-[ "$(cat "$work/Pocsag/123.txt")" = "ZIZ: 123 Alarm Wache" ] || fail "123.txt falsch"
+# Sets status to the exit status once the program has ended within the given
+# seconds, or to "läuft". In this shell, not a subshell: only the parent
+# reaps the program, and an unreaped one still answers kill -0.
+status_after() {
+  status=läuft
+  for _ in $(seq $(($1 * 20))); do
+    if ! kill -0 "$pid" 2>/dev/null; then
+      status=0; wait "$pid" || status=$?
+      return
+    fi
+    sleep 0.05
+  done
+}
 
-rm -rf "$work/Pocsag"
-HOME=$work "$program" 123 Alarm 2>"$work/report" &
-pid=$!
-box=$(await_window "$pid") || { status=0; wait "$pid" || status=$?; fail "kein Fehlerfenster erschienen (Status $status): $(cat "$work/report")"; }
-eval "$(xdotool getwindowgeometry --shell "$box")"
-[ "$WIDTH x $HEIGHT" != "312 x 187" ] || fail "Hauptfenster statt Fehlerfenster gezeigt"
-xdotool windowfocus --sync "$box" key Return
-status=0; wait "$pid" || status=$?
-[ "$status" -eq 1 ] || fail "Fehlerfall endete mit Status $status"
-grep -q "^Laufzeitfehler '76':" "$work/report" || fail "Bericht fehlt: $(cat "$work/report")"
-[ ! -e "$work/Pocsag" ] || fail "Meldungsverzeichnis angelegt"
-echo "1 passed, 0 failed"
-exit 0
+stop() { kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; }
+
+# Keys pressed with the focus where the window puts it, what must follow, and
+# where. Enter and Escape must not end the program (Windows' multi-line
+# control closed its parent on Escape after a while, hence the wait); Tab and
+# Shift+Tab, and on Windows Ctrl+Tab, must reach "Beenden", which Space presses.
+key_cases=(
+  "Escape Return|läuft|both"
+  "Tab space|0|both"
+  "shift+Tab space|0|both"
+  "ctrl+Tab space|0|windows"
+)
+for row in "${key_cases[@]}"; do
+  IFS='|' read -r keys expected platforms <<<"$row"
+  [ "$platforms" = both ] || [ -n "$prefix" ] || continue
+  rm -rf "$messages"; mkdir -p "$messages"
+  start 123 Alarm Wache
+  await_window || { fail "$keys: kein Fenster ($(cat "$work/report"))"; continue; }
+  xdotool windowfocus --sync "$window" 2>/dev/null || true
+  sleep 0.3
+  # shellcheck disable=SC2086
+  xdotool key --delay 100 $keys
+  status_after 3
+  [ "$status" = "$expected" ] || fail "Tasten $keys: $status statt $expected"
+  stop
+done
+
+# A click on "Beenden" ends the program with status 0 and leaves both files.
+rm -rf "$messages"; mkdir -p "$messages"
+start 123 Alarm Wache
+if await_window; then
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  # Wine draws its own frame inside the X window; the client area sits at
+  # the bottom, centred.
+  border=$(((WIDTH - 312) / 2))
+  top=$((HEIGHT - 187 - border))
+  if [ -z "$prefix" ]; then
+    [ "$WIDTH x $HEIGHT" = "312 x 187" ] || fail "Fenstergröße $WIDTH x $HEIGHT"
+    [ "$X,$Y" = "356,290" ] || fail "Fenster nicht mittig: $X,$Y"
+    import -window "$window" "$output/window.png"
+  fi
+  xdotool mousemove --window "$window" $((border + 156)) $((top + 140)) click 1
+  status_after 5
+  [ "$status" = 0 ] || fail "Klick auf Beenden: $status"
+  for file in Kulverant.txt 123.txt; do
+    [ "$(cat "$messages/$file")" = "ZIZ: 123 Alarm Wache" ] || fail "$file falsch"
+  done
+else
+  fail "kein Fenster: $(cat "$work/report")"
+fi
+stop
+
+# A failed start shows only the error box, which stays inside the screen even
+# for a first word of 300 newlines, and ends with status 1 once confirmed.
+printf -v long_word '%.0s\n' $(seq 300)
+failure_cases=(
+  "missing|76|123 Alarm"
+  "present|52|${long_word}x Alarm"
+)
+for row in "${failure_cases[@]}"; do
+  IFS='|' read -r directory number _ <<<"$row" || true
+  message=${row#*|*|}
+  rm -rf "$messages"
+  [ "$directory" = missing ] || mkdir -p "$messages"
+  start "$message"
+  await_window || { fail "$number: kein Fehlerfenster ($(cat "$work/report"))"; stop; continue; }
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  [ "$WIDTH x $HEIGHT" != "312 x 187" ] || fail "$number: Hauptfenster statt Fehlerfenster"
+  [ "$X" -ge 0 ] && [ "$Y" -ge 0 ] && [ $((X + WIDTH)) -le 1024 ] && [ $((Y + HEIGHT)) -le 768 ] \
+    || fail "$number: Fehlerfenster $WIDTH x $HEIGHT bei $X,$Y ragt aus dem Bildschirm"
+  xdotool windowfocus --sync "$window" 2>/dev/null || true
+  sleep 0.3
+  xdotool key Return
+  status_after 5
+  [ "$status" = 1 ] || fail "$number: Status $status"
+  grep -q "^Laufzeitfehler '$number':" "$work/report" || fail "$number: Bericht fehlt: $(cat "$work/report")"
+  [ "$directory" != missing ] || [ ! -e "$messages" ] || fail "Meldungsverzeichnis angelegt"
+  stop
+done
+
+# Standard error closed, with Qt logging to it: the next file Qt opened, its X
+# connection, took descriptor 2, and the window hung.
+if [ -z "$prefix" ]; then
+  rm -rf "$messages"; mkdir -p "$messages"
+  QT_LOGGING_RULES='qt.qpa.*=true' HOME=$work "$program" 123 Alarm 2>&- &
+  pid=$!
+  await_window || fail "mit geschlossener Standardfehlerausgabe kein Fenster"
+  stop
+fi
+
+echo "$((failures == 0 ? 1 : 0)) passed, $((failures == 0 ? 0 : 1)) failed"
+[ "$failures" -eq 0 ]

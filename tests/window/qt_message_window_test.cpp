@@ -9,7 +9,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 
 namespace kulverant {
 namespace {
@@ -45,7 +45,7 @@ TEST_F(QtMessageWindow, ControlsFollowTheTableInLogicalPixels) {
         QWidget* widget = control<QWidget>(row.name);
         ASSERT_NE(widget, nullptr);
         const char* expectedClass = row.kind == ControlKind::Label      ? "QLabel"
-                                    : row.kind == ControlKind::TextArea ? "QTextEdit"
+                                    : row.kind == ControlKind::TextArea ? "QPlainTextEdit"
                                                                          : "QPushButton";
         EXPECT_TRUE(widget->inherits(expectedClass));
         EXPECT_EQ(widget->geometry(), QRect(pixelsFromTwips(row.rect.left), pixelsFromTwips(row.rect.top),
@@ -60,12 +60,12 @@ TEST_F(QtMessageWindow, ControlsFollowTheTableInLogicalPixels) {
     EXPECT_EQ(control<QLabel>(headingName)->text(), "Der letzte Kulverant lautet");
     EXPECT_TRUE(control<QLabel>(headingName)->alignment() & Qt::AlignHCenter);
     EXPECT_EQ(control<QPushButton>(endButtonName)->text(), "Beenden");
-    EXPECT_EQ(control<QTextEdit>(textAreaName)->toPlainText(), "ZIZ: 123 Alarm Wache");
+    EXPECT_EQ(control<QPlainTextEdit>(textAreaName)->toPlainText(), "ZIZ: 123 Alarm Wache");
 }
 
 TEST_F(QtMessageWindow, TextAreaHasTheFocusThenTabGoesToBeenden) {
     showWindow("ZIZ: 1");
-    auto* area = control<QTextEdit>(textAreaName);
+    auto* area = control<QPlainTextEdit>(textAreaName);
     auto* button = control<QPushButton>(endButtonName);
     EXPECT_EQ(QApplication::focusWidget(), area);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -77,7 +77,7 @@ TEST_F(QtMessageWindow, TextAreaHasTheFocusThenTabGoesToBeenden) {
 TEST_F(QtMessageWindow, OnlyAClickOnBeendenEndsTheProgram) {
     showWindow("ZIZ: 1 Alarm");
     QSignalSpy ended(window.get(), &MessageWindow::endRequested);
-    auto* area = control<QTextEdit>(textAreaName);
+    auto* area = control<QPlainTextEdit>(textAreaName);
     for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape, Qt::Key_X})
         QTest::keyClick(area, key);
     EXPECT_EQ(ended.count(), 0);
@@ -89,7 +89,7 @@ TEST_F(QtMessageWindow, OnlyAClickOnBeendenEndsTheProgram) {
 TEST_F(QtMessageWindow, LongMessageScrollsInsideItsFixedBox) {
     QString text = "ZIZ: 123 " + QString("Alarm Wache ").repeated(400);
     showWindow(text);
-    auto* area = control<QTextEdit>(textAreaName);
+    auto* area = control<QPlainTextEdit>(textAreaName);
     EXPECT_EQ(window->size(), QSize(312, 187));
     EXPECT_EQ(area->size(), QSize(289, 81));
     EXPECT_GT(area->verticalScrollBar()->maximum(), 0);
