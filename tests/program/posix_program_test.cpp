@@ -37,7 +37,18 @@ constexpr uid_t unprivilegedId = 65534;
 struct StartOptions {
     bool unprivileged = false;
     rlim_t fileSizeLimit = RLIM_INFINITY;
+    bool german = false; // LC_ALL=de_DE.UTF-8, made for the test if the system lacks it
 };
+
+// A German UTF-8 locale of the test's own, so that reports can be checked in
+// German whether or not the system has generated one.
+const fs::path& germanLocales() {
+    static testing::TemporaryDirectory directory;
+    static const bool made =
+        std::system(("localedef -i de_DE -f UTF-8 " + (directory.path() / "de_DE.UTF-8").string()).c_str()) == 0;
+    EXPECT_TRUE(made) << "localedef de_DE.UTF-8";
+    return directory.path();
+}
 
 struct Started {
     pid_t pid;
@@ -65,10 +76,15 @@ const fs::path& programForEveryone() {
 }
 
 Started start(const std::vector<std::string>& arguments, const fs::path& home, StartOptions options = {}) {
-    std::vector<std::string> environment = {"HOME=" + home.string(), "LC_ALL=C"};
+    std::vector<std::string> environment = {"HOME=" + home.string()};
+    if (options.german)
+        environment.insert(environment.end(), {"LC_ALL=de_DE.UTF-8", "LOCPATH=" + germanLocales().string()});
+    else
+        environment.push_back("LC_ALL=C");
     for (char** variable = environ; *variable; ++variable) {
         std::string_view entry = *variable;
-        bool replaced = entry.starts_with("HOME=") || entry.starts_with("LC_") || entry.starts_with("LANG");
+        bool replaced = entry.starts_with("HOME=") || entry.starts_with("LC_") || entry.starts_with("LANG") ||
+                        entry.starts_with("LOCPATH=");
         bool display = entry.starts_with("DISPLAY=") || entry.starts_with("WAYLAND_DISPLAY=") ||
                        entry.starts_with("QT_QPA_PLATFORM=");
         if (!replaced && !display)
@@ -172,6 +188,11 @@ TEST_F(Program, FailuresAreReportedAndLeaveTheFilesAsTheFailingStepFindsThem) {
         StartOptions options;
         int number;
         Files files;
+        std::string reason = {}; // in the report, if given
+    };
+    auto readOnlyKeyedFile = [&](const fs::path& d) {
+        writeFile(d / "123.txt", previous);
+        fs::permissions(d / "123.txt", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     };
     const Case cases[] = {
         {"missing directory", [](const fs::path& d) { fs::remove_all(d); }, {"123", "x"}, {}, 76, {}},
@@ -183,13 +204,14 @@ TEST_F(Program, FailuresAreReportedAndLeaveTheFilesAsTheFailingStepFindsThem) {
         {"first word too long", {}, {std::string(300, 'x'), "y"}, {}, 52, {{"Kulverant.txt", "ZIZ: " + std::string(300, 'x') + " y"}}},
         {"read-only directory", [](const fs::path& d) { fs::permissions(d, fs::perms::owner_read | fs::perms::owner_exec); },
          {"123", "x"}, {.unprivileged = true}, 70, {{"Kulverant.txt", previous}}},
-        {"read-only keyed file",
-         [&](const fs::path& d) {
-             writeFile(d / "123.txt", previous);
-             fs::permissions(d / "123.txt", fs::perms::owner_read);
-         },
-         {"123", "neu"}, {.unprivileged = true}, 70, {{"Kulverant.txt", "ZIZ: 123 neu"}, {"123.txt", previous}}},
+        {"read-only keyed file", readOnlyKeyedFile, {"123", "neu"}, {.unprivileged = true}, 70,
+         {{"Kulverant.txt", "ZIZ: 123 neu"}, {"123.txt", previous}}},
+        // No permission stops root; a file made read-only on purpose does.
+        {"read-only keyed file, as root", readOnlyKeyedFile, {"123", "neu"}, {}, 70,
+         {{"Kulverant.txt", "ZIZ: 123 neu"}, {"123.txt", previous}}},
         {"file-size limit", {}, {"123", std::string(100, 'x')}, {.fileSizeLimit = 64}, 61, {{"Kulverant.txt", previous}}},
+        {"reason in German, umlauts intact", {}, {"123", std::string(100, 'x')}, {.fileSizeLimit = 64, .german = true},
+         61, {{"Kulverant.txt", previous}}, "ist zu gro\xc3\x9f"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -206,6 +228,7 @@ TEST_F(Program, FailuresAreReportedAndLeaveTheFilesAsTheFailingStepFindsThem) {
         EXPECT_EQ(finished.status, 1);
         EXPECT_TRUE(finished.report.starts_with("Laufzeitfehler '" + std::to_string(c.number) + "':\n"))
             << finished.report;
+        EXPECT_NE(finished.report.find(c.reason), std::string::npos) << finished.report;
         fs::permissions(home.path(), fs::perms::owner_all, fs::perm_options::add);
         if (fs::exists(messageDirectory()))
             fs::permissions(messageDirectory(), fs::perms::owner_all, fs::perm_options::add);
@@ -311,6 +334,42 @@ TEST_F(Program, BurstOfStartsNeverShowsAReaderAPartialFile) {
         } else {
             EXPECT_TRUE(messagesOf[name.substr(0, name.size() - 4)].contains(content));
         }
+    }
+}
+
+// A decoder that stops its children, or a shutdown, may end a start in the
+// middle of a save: the files stay whole and no temporary file stays behind.
+TEST_F(Program, SignalsDuringASaveLeaveNoTemporaryFile) {
+    const std::string previous = "ZIZ: 123 vorige Meldung";
+    writeFile(messageDirectory() / "Kulverant.txt", previous);
+    std::vector<std::string> arguments = {"123"};
+    for (int i = 0; i < 6; ++i)
+        arguments.push_back(std::string(100000, static_cast<char>('a' + i)));
+    std::string message = "ZIZ: 123";
+    for (std::size_t i = 1; i < arguments.size(); ++i)
+        message += " " + arguments[i];
+    // The signal is sent as soon as a temporary file shows, or after a while.
+    auto temporaryFileShows = [&] {
+        for (const auto& entry : fs::directory_iterator(messageDirectory()))
+            if (entry.path().filename().string().starts_with(".kulverant-"))
+                return true;
+        return false;
+    };
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        for (int i = 0; i < 10; ++i) {
+            Started started = start(arguments, home.path());
+            auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+            while (!temporaryFileShows() && std::chrono::steady_clock::now() < until) {
+            }
+            ::kill(started.pid, signal);
+            int status = finish(started).status;
+            EXPECT_TRUE(status == 128 + signal || status == savedWithoutWindow) << status;
+        }
+    }
+    for (const auto& [name, content] : files()) {
+        SCOPED_TRACE(name);
+        EXPECT_TRUE(name == "Kulverant.txt" || name == "123.txt");
+        EXPECT_TRUE(content == message || (name == "Kulverant.txt" && content == previous));
     }
 }
 

@@ -158,7 +158,8 @@ void writeBytes(const fs::path& path, const std::string& bytes) {
 
 TEST(WindowsProgram, WindowFollowsTheTableAndOnlyBeendenEndsIt) {
     resetMessageDirectory();
-    Process program(L"123 Alarm \"Wache  \u00e4\u00f6\u00fc\"");
+    // Outside the code page: a look-alike ('/', 'a') would be another text.
+    Process program(L"123 Alarm \"Wache  \u00e4\u00f6\u00fc\" \u2215\u03b1");
     HWND window = findWindow(program, L"kulverant");
     ASSERT_NE(window, nullptr);
 
@@ -171,8 +172,9 @@ TEST(WindowsProgram, WindowFollowsTheTableAndOnlyBeendenEndsIt) {
     std::vector<HWND> controls = children(window);
     ASSERT_EQ(controls.size(), controlTable.size());
     const wchar_t* classes[] = {L"Static", L"RICHEDIT50W", L"Static", L"Button"};
-    const std::wstring texts[] = {L"Der letzte Kulverant lautet", L"ZIZ: 123 Alarm \"Wache  \u00e4\u00f6\u00fc\"",
-                                  L"kulverant, ohne Gew\u00e4hr", L"Beenden"};
+    const std::wstring texts[] = {L"Der letzte Kulverant lautet",
+                                  L"ZIZ: 123 Alarm \"Wache  \u00e4\u00f6\u00fc\" \u2215\u03b1",
+                                  L"Ohne Gew\u00e4hr", L"Beenden"};
     for (std::size_t i = 0; i < controls.size(); ++i) {
         const ControlSpec& row = controlTable[i];
         SCOPED_TRACE(i);
@@ -184,6 +186,15 @@ TEST(WindowsProgram, WindowFollowsTheTableAndOnlyBeendenEndsIt) {
         EXPECT_EQ(rect.right - rect.left, pixelsFromTwips(row.rect.width));
         EXPECT_EQ(rect.bottom - rect.top, pixelsFromTwips(row.rect.height));
     }
+    // The notice fits the part of its box inside the window.
+    HWND notice = controls[2];
+    HDC context = GetDC(notice);
+    SelectObject(context, reinterpret_cast<HFONT>(SendMessageW(notice, WM_GETFONT, 0, 0)));
+    SIZE extent{};
+    GetTextExtentPoint32W(context, texts[2].c_str(), static_cast<int>(texts[2].size()), &extent);
+    ReleaseDC(notice, context);
+    EXPECT_LE(extent.cx, client.right - clientRect(notice).left);
+
     HWND area = controls[1];
     HWND button = controls[3];
     GUITHREADINFO thread{};
@@ -201,12 +212,20 @@ TEST(WindowsProgram, WindowFollowsTheTableAndOnlyBeendenEndsIt) {
 
     PostMessageW(button, BM_CLICK, 0, 0);
     EXPECT_EQ(program.exitCode(5000), 0u);
-    const std::string saved = "ZIZ: 123 Alarm \"Wache  \xe4\xf6\xfc\"";
+    const std::string saved = "ZIZ: 123 Alarm \"Wache  \xe4\xf6\xfc\" ??";
     EXPECT_EQ(messageFiles(), (Files{{L"Kulverant.txt", saved}, {L"123.txt", saved}}));
 }
 
 TEST(WindowsProgram, FailuresShowOnlyTheErrorBoxAndLeaveTheFilesAsTheFailingStepFindsThem) {
     const std::string previous = "ZIZ: 123 vorige Meldung";
+    // The short (8.3) name that Windows gives another address's file.
+    resetMessageDirectory();
+    const fs::path longFile = messageDirectory / L"1234567890.txt";
+    writeBytes(longFile, previous);
+    wchar_t shortPath[MAX_PATH] = {};
+    ASSERT_GT(GetShortPathNameW(longFile.c_str(), shortPath, MAX_PATH), 0u);
+    const std::wstring shortWord = fs::path(shortPath).stem().wstring();
+    ASSERT_NE(shortWord, L"1234567890");
     struct Case {
         const char* name;
         std::function<void()> prepare;
@@ -220,6 +239,15 @@ TEST(WindowsProgram, FailuresShowOnlyTheErrorBoxAndLeaveTheFilesAsTheFailingStep
         {"device name", {}, L"NUL Alarm", 52, Files{{L"Kulverant.txt", "ZIZ: NUL Alarm"}}},
         {"stream colon", {}, L"a:b Alarm", 52, Files{{L"Kulverant.txt", "ZIZ: a:b Alarm"}}},
         {"path escape", {}, L"..\\entkommen Alarm", 52, Files{{L"Kulverant.txt", "ZIZ: ..\\entkommen Alarm"}}},
+        {"short name of another file", [&] { writeBytes(longFile, previous); }, shortWord + L" GEFAELSCHT", 52,
+         Files{{L"Kulverant.txt", "ZIZ: " + std::string(shortWord.begin(), shortWord.end()) + " GEFAELSCHT"},
+               {L"1234567890.txt", previous}}},
+        {"console device", {}, L"CONIN$ Alarm", 52, Files{{L"Kulverant.txt", "ZIZ: CONIN$ Alarm"}}},
+        {"port zero", {}, L"COM0 Alarm", 52, Files{{L"Kulverant.txt", "ZIZ: COM0 Alarm"}}},
+        {"name too long", {}, std::wstring(252, L'x') + L" y", 52,
+         Files{{L"Kulverant.txt", "ZIZ: " + std::string(252, 'x') + " y"}}},
+        {"umlauts too long", {}, std::wstring(128, L'\u00e4') + L" y", 52,
+         Files{{L"Kulverant.txt", "ZIZ: " + std::string(128, '\xe4') + " y"}}},
         {"read-only keyed file",
          [&] {
              writeBytes(messageDirectory / L"123.txt", previous);
