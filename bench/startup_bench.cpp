@@ -351,6 +351,8 @@ int main(int argc, char** argv) {
         {"  same, 100 000 characters", {paths["kulverant"]}, false, true, true, messages, homeEnvironment,
          " " + std::string(100000, 'x')},
         {"  same, 5 000 words", {paths["kulverant"]}, false, true, true, messages, homeEnvironment, manyWords},
+        {"  window, 100 000 characters in one word", {paths["kulverant"]}, true, true, true, messages, homeEnvironment,
+         std::string(100000, 'x')},
         {"bare Qt window (floor)", {paths["floor-qt"]}, true, false, true, messages, homeEnvironment},
         {"bare Xlib window", {paths["floor-xlib"]}, true, false, true, messages, homeEnvironment},
     };
@@ -371,6 +373,9 @@ int main(int argc, char** argv) {
         fs::create_directories(wineMessages);
         files.watch(wineMessages);
         programs.push_back({"kulverant.exe (Wine)", {"wine", paths["kulverant-exe"]}, true, true, true, wineMessages, wine});
+        for (std::size_t characters : {2000, 30000})
+            programs.push_back({"  same, " + std::to_string(characters) + " characters", {"wine", paths["kulverant-exe"]},
+                                true, true, true, wineMessages, wine, " " + std::string(characters, 'x')});
         programs.push_back({"bare Win32 window (Wine floor)", {"wine", paths["floor-win32"]}, true, false, true,
                             wineMessages, wine});
     }
@@ -407,9 +412,14 @@ int main(int argc, char** argv) {
     for (std::size_t p = 0; p < programs.size(); ++p) {
         const Figures& f = figures[p];
         const std::string& name = programs[p].name;
-        const bool windowed = programs[p].showsWindow && programs[p].display;
         const Figures* filesFloor = name.starts_with("kulverant") && !name.ends_with("(Wine)") ? fileFloor : nullptr;
-        const Figures* windowFloor = name == "kulverant" ? qtFloor : name == "kulverant.exe (Wine)" ? wineFloor : nullptr;
+        const bool windowed = programs[p].showsWindow && programs[p].display;
+        // A long message's window is measured against the same program's short one.
+        const Figures* windowFloor = name == "kulverant"                 ? qtFloor
+                                     : name == "kulverant.exe (Wine)"    ? wineFloor
+                                     : name.starts_with("  window")      ? figuresNamed("kulverant")
+                                     : name.starts_with("  same") && windowed ? figuresNamed("kulverant.exe (Wine)")
+                                                                              : nullptr;
         const Figures* totalFloor = name == "kulverant, no display" ? fileFloor
                                     : name.starts_with("  same") ? noDisplay
                                                                  : nullptr;

@@ -60,6 +60,9 @@ TEST_F(QtMessageWindow, ControlsFollowTheTableInLogicalPixels) {
     EXPECT_EQ(control<QLabel>(headingName)->text(), "Der letzte Kulverant lautet");
     EXPECT_TRUE(control<QLabel>(headingName)->alignment() & Qt::AlignHCenter);
     EXPECT_EQ(control<QPushButton>(endButtonName)->text(), "Beenden");
+    // The notice's box runs past the window's edge; its text must not.
+    auto* notice = control<QLabel>(noticeName);
+    EXPECT_LE(notice->fontMetrics().horizontalAdvance(notice->text()), window->width() - notice->x());
     EXPECT_EQ(control<QPlainTextEdit>(textAreaName)->toPlainText(), "ZIZ: 123 Alarm Wache");
 }
 
