@@ -373,9 +373,14 @@ int main(int argc, char** argv) {
         fs::create_directories(wineMessages);
         files.watch(wineMessages);
         programs.push_back({"kulverant.exe (Wine)", {"wine", paths["kulverant-exe"]}, true, true, true, wineMessages, wine});
-        for (std::size_t characters : {2000, 30000})
+        // Long messages in words of six characters, as pager texts come.
+        for (std::size_t characters : {2000, 30000}) {
+            std::string words;
+            while (words.size() < characters)
+                words += " Wache";
             programs.push_back({"  same, " + std::to_string(characters) + " characters", {"wine", paths["kulverant-exe"]},
-                                true, true, true, wineMessages, wine, " " + std::string(characters, 'x')});
+                                true, true, true, wineMessages, wine, words});
+        }
         programs.push_back({"bare Win32 window (Wine floor)", {"wine", paths["floor-win32"]}, true, false, true,
                             wineMessages, wine});
     }
