@@ -197,7 +197,12 @@ Sample runOnce(const Program& program, const std::string& message, XServer& x, F
     std::vector<std::string> arguments = program.command;
     arguments.push_back(keyWord);
     arguments.push_back("Alarm");
-    arguments.push_back(message);
+    // One argument a word, as a decoder passes them: Wine would quote an
+    // argument with blanks, and the program would save the quotes.
+    for (std::size_t start = 0, blank; start <= message.size(); start = blank + 1) {
+        blank = std::min(message.find(' ', start), message.size());
+        arguments.push_back(message.substr(start, blank - start));
+    }
     std::vector<std::string> environment;
     for (char** variable = environ; *variable; ++variable) {
         std::string_view entry = *variable;
@@ -256,7 +261,8 @@ Sample runOnce(const Program& program, const std::string& message, XServer& x, F
         }
         if (watched[0].revents & POLLIN)
             break;
-        if (ready >= 0 && millisecondsSince(start) > 30000) {
+        // Wine's rich-edit control takes about 20 s to wrap 30 000 characters.
+        if (ready >= 0 && millisecondsSince(start) > 90000) {
             ::kill(pid, SIGKILL);
             break;
         }

@@ -21,11 +21,8 @@ fail() { echo "FEHLER: $*" >&2; failures=$((failures + 1)); }
 
 if [ -n "$prefix" ]; then
   source "$(dirname "$0")/../wine/wine-env" "$prefix" "$program"
-  export LC_ALL=C.UTF-8 LANG=de_DE.UTF-8
   messages=$prefix/drive_c/Pocsag
   run=(wine "$program")
-  DISPLAY= wine wineboot --init >/dev/null 2>&1
-  wineserver --wait
 else
   messages=$work/Pocsag
   run=(env HOME="$work" "$program")

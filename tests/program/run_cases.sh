@@ -1,0 +1,173 @@
+#!/usr/bin/env bash
+# Runs the end-to-end cases of cases.tsv against the real program, started as
+# a pager decoder starts it, without a display: the Linux program, or with a
+# Wine prefix kulverant.exe. Prepares the message directory, starts the
+# program, and compares its exit status, its report and every file left.
+#   run_cases.sh PROGRAM [WINEPREFIX]
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+program=$1
+prefix=${2:-}
+work=$(mktemp -d)
+chmod 755 "$work"
+cleanup() {
+  umount "$messages" 2>/dev/null || true
+  [ -z "$prefix" ] || wineserver --kill 2>/dev/null || true
+  chmod -R u+rwX "$work" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
+previous="ZIZ: 123 vorige Meldung"
+
+if [ -n "$prefix" ]; then
+  platform=windows
+  source "$here/../wine/wine-env" "$prefix" "$program"
+  messages=$prefix/drive_c/Pocsag
+  outside=$prefix/drive_c
+else
+  platform=linux
+  # A copy that the unprivileged user can run, wherever the build lies.
+  mkdir "$work/bin"
+  cp "$program" "$(dirname "$program")/libkulverant_window.so" "$work/bin/"
+  chmod -R a+rX "$work/bin"
+  program=$work/bin/kulverant
+  export LC_ALL=C
+  outside=$work
+  messages=$work/home/Pocsag
+  localedef -i de_DE -f UTF-8 "$work/de_DE.UTF-8" 2>/dev/null || echo "localedef de_DE.UTF-8 schlug fehl" >&2
+fi
+
+# The bytes a table field stands for: {N*TEXT} repeated, escapes resolved.
+expand() {
+  local text=$1 result=
+  while [[ $text =~ ^(.*)\{([0-9]+)\*([^}]*)\}(.*)$ ]]; do
+    local repeated= i
+    for ((i = 0; i < BASH_REMATCH[2]; i++)); do repeated+=${BASH_REMATCH[3]}; done
+    text=${BASH_REMATCH[1]}$repeated${BASH_REMATCH[4]}
+  done
+  text=${text//%SHORT%/$short}
+  printf -v result '%b' "$text"
+  printf '%s' "$result"
+}
+
+prepare() {
+  local step
+  for step in ${1//,/ }; do
+    case $step in
+      -) ;;
+      no-directory) rm -rf "$messages" ;;
+      keyed-folder) mkdir "$messages/123.txt" ;;
+      keyed-longer) printf 'ZIZ: 123 eine viel l\xc3\xa4ngere fr\xc3\xbchere Meldung' >"$messages/123.txt" ;;
+      other-keyed) printf 'ZIZ: 456 zuerst' >"$messages/456.txt" ;;
+      keyed-read-only) printf '%s' "$previous" >"$messages/123.txt"; chmod 444 "$messages/123.txt" ;;
+      read-only-directory) chmod 555 "$messages" ;;
+      link-out) ln -s "$outside/ausserhalb" "$messages/123.txt" ;;
+      link-dangling) ln -s "$outside/fehlt" "$messages/123.txt" ;;
+      long-file) printf '%s' "$previous" >"$messages/1234567890.txt"
+        short=$(wine winepath -s 'C:\Pocsag\1234567890.txt' 2>/dev/null | tr -d '\r')
+        short=${short##*\\}; short=${short%.*} ;;
+      full-disk)
+        mount -t tmpfs -o size=64k tmpfs "$messages" || return 1
+        printf '%s' "$previous" >"$messages/Kulverant.txt"
+        dd if=/dev/zero of="$messages/voll" bs=4k 2>/dev/null || true ;;
+      planted-dll) mkdir -p "$work/planted"
+        cp "$program" "$(dirname "$program")/planted/Msftedit.dll" "$work/planted/"
+        run[1]=$work/planted/$(basename "$program")
+        # Native first, as Windows itself loads a DLL it finds beside the program.
+        run=(env WINEDLLOVERRIDES="msftedit=n,b;mscoree,mshtml=" "${run[@]}") ;;
+      nobody) [ "$(id -u)" -ne 0 ] || { chown -R 65534:65534 "$messages"; run=(setpriv --reuid=65534 --regid=65534 --clear-groups "${run[@]}"); } ;;
+      german) run=(env LC_ALL=de_DE.UTF-8 LOCPATH="$work" "${run[@]}") ;;
+      fsize=*) run=(prlimit --fsize="${step#fsize=}" "${run[@]}") ;;
+      *) echo "unbekannte Vorbereitung $step" >&2; return 1 ;;
+    esac
+  done
+}
+
+# Compares the message directory with name=content;... and says what differs.
+compare_files() {
+  local expected=$1 entry name content problems=
+  if [ "$expected" = - ]; then
+    [ ! -e "$messages" ] || problems="Meldungsverzeichnis besteht"
+    printf '%s' "$problems"; return
+  fi
+  local -A wanted=()
+  IFS=';' read -ra entries <<<"$expected"
+  for entry in "${entries[@]}"; do
+    name=$(expand "${entry%%=*}"); content=${entry#*=}
+    wanted[$name]=1
+    if [ "$content" = '<dir>' ]; then
+      [ -d "$messages/$name" ] || problems+=" $name ist kein Ordner;"
+    elif [ "$content" != '*' ] && ! cmp -s <(expand "$content") "$messages/$name"; then
+      problems+=" $name: '$(head -c 80 "$messages/$name" 2>/dev/null | cat -v)';"
+    fi
+  done
+  while IFS= read -r -d '' name; do
+    [ -n "${wanted[$name]:-}" ] || problems+=" unerwartet: $(printf '%q' "$name");"
+  done < <(find "$messages" -mindepth 1 -maxdepth 1 -printf '%f\0')
+  printf '%s' "$problems"
+}
+
+failures=0 passed=0
+column() { [ "$2" = = ] && printf '%s' "$1" || printf '%s' "$2"; }
+while IFS= read -r line; do
+  [[ -z $line || $line == \#* ]] && continue
+  # Not split at tabs directly: read would take a run of them for one.
+  IFS=$'\x1f' read -r name preparation message linux_result linux_files windows_result windows_files \
+    <<<"${line//$'\t'/$'\x1f'}"
+  if [ $platform = linux ]; then result=$linux_result files=$linux_files
+  else result=$(column "$linux_result" "$windows_result") files=$(column "$linux_files" "$windows_files"); fi
+  [ "$result" != - ] || continue
+
+  umount "$messages" 2>/dev/null || true
+  chmod -R u+rwX "$messages" 2>/dev/null || true
+  rm -rf "$messages" "$work/planted" "$outside/fehlt"
+  mkdir -p "$messages"
+  printf '%s' "$previous" >"$messages/Kulverant.txt"
+  printf 'unber\xc3\xbchrt' >"$outside/ausserhalb"
+  short=
+  if [ $platform = windows ]; then run=(wine "$program"); else run=(env HOME="$work/home" "$program"); fi
+  if ! prepare "$preparation"; then
+    echo "übersprungen: $name (Vorbereitung nicht möglich)" >&2
+    continue
+  fi
+  # The message as the decoder's arguments: split at every single blank.
+  arguments=()
+  if [ -n "$message" ]; then
+    rest=$(expand "$message")
+    while [[ $rest == *' '* ]]; do arguments+=("${rest%% *}"); rest=${rest#* }; done
+    arguments+=("$rest")
+  fi
+  # The report through a pipe: a file would fall under the file-size limit too.
+  set +e
+  "${run[@]}" "${arguments[@]}" 2>&1 >/dev/null | cat >"$work/report"
+  status=${PIPESTATUS[0]}
+  set -e
+  chmod -R u+rwX "$messages" 2>/dev/null || true
+
+  problems=
+  if [ "$result" = 2 ]; then
+    [ "$status" = 2 ] || problems+=" Status $status statt 2;"
+  else
+    number=${result%%:*}; number=${number#E}
+    [ "$status" = 1 ] || problems+=" Status $status statt 1;"
+    grep -q "^Laufzeitfehler '$number':" "$work/report" || problems+=" kein Bericht '$number';"
+    if [[ $result == *:* ]] && ! grep -qF "$(expand "${result#*:}")" "$work/report"; then
+      problems+=" Grund fehlt;"
+    fi
+  fi
+  problems+=$(compare_files "$files")
+  cmp -s <(printf 'unber\xc3\xbchrt') "$outside/ausserhalb" || problems+=" Datei außerhalb verändert;"
+  [ ! -e "$outside/fehlt" ] || problems+=" Verweisziel außerhalb angelegt;"
+  [ -z "$(find "$outside" -maxdepth 2 -name '*entkommen*')" ] || problems+=" Datei außerhalb angelegt;"
+  if [ -n "$problems" ]; then
+    echo "FEHLER ($platform) $name:$problems" >&2
+    sed 's/^/    /' "$work/report" >&2
+    failures=$((failures + 1))
+  else
+    passed=$((passed + 1))
+  fi
+done <"$here/cases.tsv"
+
+echo "$passed passed, $failures failed"
+[ "$failures" -eq 0 ]
