@@ -357,7 +357,7 @@ int main(int argc, char** argv) {
         {"  same, 100 000 characters", {paths["kulverant"]}, false, true, true, messages, homeEnvironment,
          " " + std::string(100000, 'x')},
         {"  same, 5 000 words", {paths["kulverant"]}, false, true, true, messages, homeEnvironment, manyWords},
-        {"  window, 100 000 characters in one word", {paths["kulverant"]}, true, true, true, messages, homeEnvironment,
+        {"  window, one 100 000-char word", {paths["kulverant"]}, true, true, true, messages, homeEnvironment,
          std::string(100000, 'x')},
         {"bare Qt window (floor)", {paths["floor-qt"]}, true, false, true, messages, homeEnvironment},
         {"bare Xlib window", {paths["floor-xlib"]}, true, false, true, messages, homeEnvironment},
