@@ -47,7 +47,6 @@ QWidget* createControl(const ControlSpec& row, const QString& text, QWidget* par
         // The plain-text control is made for long texts: a long message
         // delays the window far less than in a rich-text one.
         auto* area = new QPlainTextEdit(parent);
-        area->setPlainText(text);
         // Nobody reads what is typed here, so typing is not offered; reading,
         // selecting and copying are.
         area->setReadOnly(true);
@@ -102,6 +101,9 @@ MessageWindow::MessageWindow(const QString& text, QWidget* parent)
         if (auto* button = qobject_cast<QPushButton*>(control))
             connect(button, &QPushButton::clicked, this, &MessageWindow::endRequested);
     }
+    // Only now that the text area has its size and font: filled earlier, it
+    // would lay a long message out once for each change.
+    findChild<QPlainTextEdit*>()->setPlainText(text);
 }
 
 void MessageWindow::centreOnScreen() {
