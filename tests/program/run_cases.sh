@@ -77,6 +77,11 @@ prepare() {
         # Native first, as Windows itself loads a DLL it finds beside the program.
         run=(env WINEDLLOVERRIDES="msftedit=n,b;mscoree,mshtml=" "${run[@]}") ;;
       nobody) [ "$(id -u)" -ne 0 ] || { chown -R 65534:65534 "$messages"; run=(setpriv --reuid=65534 --regid=65534 --clear-groups "${run[@]}"); } ;;
+      # The account's home then, nobody's: /nonexistent. Never the tester's own.
+      no-home) [ "$(id -u)" -eq 0 ] || return 1; run=(env -u HOME "$program") ;;
+      # A display that does not answer, and no window library beside the program.
+      no-window-library) mkdir -p "$work/nolib"; cp "$program" "$work/nolib/"
+        run=(env DISPLAY=:65000 HOME="$work/home" "$work/nolib/kulverant") ;;
       german) run=(env LC_ALL=de_DE.UTF-8 LOCPATH="$work" "${run[@]}") ;;
       fsize=*) run=(prlimit --fsize="${step#fsize=}" "${run[@]}") ;;
       *) echo "unbekannte Vorbereitung $step" >&2; return 1 ;;
@@ -121,7 +126,7 @@ while IFS= read -r line; do
 
   umount "$messages" 2>/dev/null || true
   chmod -R u+rwX "$messages" 2>/dev/null || true
-  rm -rf "$messages" "$work/planted" "$outside/fehlt"
+  rm -rf "$messages" "$work/planted" "$work/nolib" "$outside/fehlt"
   mkdir -p "$messages"
   printf '%s' "$previous" >"$messages/Kulverant.txt"
   printf 'unber\xc3\xbchrt' >"$outside/ausserhalb"
