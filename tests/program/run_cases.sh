@@ -10,6 +10,7 @@ program=$1
 prefix=${2:-}
 work=$(mktemp -d)
 chmod 755 "$work"
+messages=$work/home/Pocsag
 cleanup() {
   umount "$messages" 2>/dev/null || true
   [ -z "$prefix" ] || wineserver --kill 2>/dev/null || true
@@ -34,7 +35,6 @@ else
   program=$work/bin/kulverant
   export LC_ALL=C
   outside=$work
-  messages=$work/home/Pocsag
   localedef -i de_DE -f UTF-8 "$work/de_DE.UTF-8" 2>/dev/null || echo "localedef de_DE.UTF-8 schlug fehl" >&2
 fi
 
