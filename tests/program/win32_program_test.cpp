@@ -64,8 +64,9 @@ std::wstring windowText(HWND window) {
     return text;
 }
 
-// The process's visible main window, waited for up to the given time.
-HWND findWindow(const Process& process, DWORD waitMilliseconds = 10000) {
+// The process's visible main window, waited for up to the given time: the
+// first window in a new Wine prefix can take many seconds.
+HWND findWindow(const Process& process, DWORD waitMilliseconds = 60000) {
     for (DWORD waited = 0; waited <= waitMilliseconds; waited += 50, Sleep(50))
         for (HWND window = FindWindowW(L"kulverant", nullptr); window;
              window = FindWindowExW(nullptr, window, L"kulverant", nullptr)) {
@@ -174,7 +175,7 @@ TEST(WindowsProgram, ABurstNeverShowsAReaderAPartialFile) {
         programs.push_back(std::make_unique<Process>(std::wstring(arguments.begin(), arguments.end())));
     }
     for (const auto& program : programs) {
-        HWND window = findWindow(*program, 30000);
+        HWND window = findWindow(*program);
         EXPECT_NE(window, nullptr);
         PostMessageW(window, WM_CLOSE, 0, 0);
         EXPECT_EQ(program->exitCode(10000), 0u);

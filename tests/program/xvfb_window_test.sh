@@ -45,7 +45,7 @@ start() {
 # Waits for a top-level window with the program's caption; sets window.
 await_window() {
   window=
-  for _ in $(seq 400); do
+  for _ in $(seq 1200); do
     window=$(xdotool search --onlyvisible --name '^Tevra Pocsag Display$' 2>/dev/null | head -n 1) || true
     [ -n "$window" ] && return 0
     kill -0 "$pid" 2>/dev/null || return 1
