@@ -64,9 +64,8 @@ std::wstring windowText(HWND window) {
     return text;
 }
 
-// The process's visible main window, waited for up to the given time: the
-// first window in a new Wine prefix can take many seconds.
-HWND findWindow(const Process& process, DWORD waitMilliseconds = 60000) {
+// The process's visible main window, waited for up to the given time.
+HWND findWindow(const Process& process, DWORD waitMilliseconds = 30000) {
     for (DWORD waited = 0; waited <= waitMilliseconds; waited += 50, Sleep(50))
         for (HWND window = FindWindowW(L"kulverant", nullptr); window;
              window = FindWindowExW(nullptr, window, L"kulverant", nullptr)) {
@@ -93,6 +92,7 @@ std::string readBytes(const fs::path& path) {
 }
 
 TEST(WindowsProgram, WindowFollowsTheTable) {
+    fs::create_directories(messageDirectory);
     Process program(L"123 Alarm \"Wache  \u00e4\u00f6\u00fc\" \u2215\u03b1");
     HWND window = findWindow(program);
     ASSERT_NE(window, nullptr);
