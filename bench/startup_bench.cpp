@@ -364,31 +364,28 @@ int main(int argc, char** argv) {
     };
     std::optional<fs::path> winePrefix;
     if (paths.count("kulverant-exe") && paths.count("floor-win32") && paths.count("wine-prefix")) {
+        // scripts/bench has set Wine up for this prefix (tests/wine/wine-env):
+        // the prefix exists, and 'wine' names the half that runs the program.
         winePrefix = paths["wine-prefix"];
-        std::vector<std::string> wine = {"WINEPREFIX=" + winePrefix->string(), "WINEDEBUG=-all",
-                                         "WINEDLLOVERRIDES=mscoree,mshtml=", "LC_ALL=C.UTF-8"};
-        std::string prefixEnvironment = "WINEPREFIX=" + winePrefix->string() + " WINEDEBUG=-all ";
-        if (!fs::exists(*winePrefix / "system.reg") &&
-            std::system(("env -u DISPLAY " + prefixEnvironment + "wine wineboot --init >/dev/null 2>&1 && " +
-                         prefixEnvironment + "wineserver --wait").c_str()) != 0)
-            die("cannot make the Wine prefix");
+        if (!fs::exists(*winePrefix / "system.reg"))
+            die("no Wine prefix at " + winePrefix->string() + "; run scripts/bench");
         // A warm wineserver, as on a machine where Wine is already in use.
-        if (std::system((prefixEnvironment + "wineserver --persistent").c_str()) != 0)
+        if (std::system("wineserver --persistent") != 0)
             die("cannot start wineserver");
         const fs::path wineMessages = *winePrefix / "drive_c" / "Pocsag";
         fs::create_directories(wineMessages);
         files.watch(wineMessages);
-        programs.push_back({"kulverant.exe (Wine)", {"wine", paths["kulverant-exe"]}, true, true, true, wineMessages, wine});
+        programs.push_back({"kulverant.exe (Wine)", {"wine", paths["kulverant-exe"]}, true, true, true, wineMessages, {}});
         // Long messages in words of six characters, as pager texts come.
         for (std::size_t characters : {2000, 30000}) {
             std::string words;
             while (words.size() < characters)
                 words += " Wache";
             programs.push_back({"  same, " + std::to_string(characters) + " characters", {"wine", paths["kulverant-exe"]},
-                                true, true, true, wineMessages, wine, words});
+                                true, true, true, wineMessages, {}, words});
         }
         programs.push_back({"bare Win32 window (Wine floor)", {"wine", paths["floor-win32"]}, true, false, true,
-                            wineMessages, wine});
+                            wineMessages, {}});
     }
 
     std::vector<std::vector<Sample>> samples(programs.size());
@@ -400,7 +397,7 @@ int main(int argc, char** argv) {
                 samples[p].push_back(sample);
         }
     if (winePrefix)
-        std::system(("WINEPREFIX=" + winePrefix->string() + " wineserver --kill").c_str());
+        std::system("wineserver --kill");
     fs::remove_all(home);
 
     std::vector<Figures> figures;
