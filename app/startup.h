@@ -8,8 +8,13 @@
 
 namespace kulverant {
 
-/// The message as the platform hands it to the program, as one string.
+/// The message as the platform hands it to the program, as one string: on
+/// Windows read from the command line itself, elsewhere from the arguments.
+#ifdef _WIN32
+std::string argumentText();
+#else
 std::string argumentText(int argc, char** argv);
+#endif
 
 /// The message directory, ending in its separator. It is never created here:
 /// a missing directory is reported when the first file is saved into it.

@@ -15,5 +15,5 @@ static void searchSystemDirectoryOnly() {
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     searchSystemDirectoryOnly();
-    return kulverant::runProgram("kulverant", kulverant::argumentText(0, nullptr));
+    return kulverant::runProgram("kulverant", kulverant::argumentText());
 }

@@ -9,7 +9,7 @@ namespace kulverant {
 
 // Windows hands over one command line; it is read raw rather than re-joined
 // from parsed arguments, so that quotes and spacing inside the message stay.
-std::string argumentText(int, char**) {
+std::string argumentText() {
     auto commandLine = reinterpret_cast<const char16_t*>(GetCommandLineW());
     return utf8FromUtf16(argumentTextFromCommandLine(commandLine));
 }

@@ -14,6 +14,28 @@ bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
     });
 }
 
+// Equal as Windows compares names, for the letters of Latin-1 as well as
+// ASCII: 'MÜLLER.txt' is the file 'Müller.txt'.
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    auto folded = [](std::string_view text) {
+        std::string result(text);
+        for (std::size_t i = 0; i < result.size(); ++i) {
+            char& c = result[i];
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
+            // U+00C0 to U+00DE but U+00D7 are C3 80 to C3 9E in UTF-8.
+            if (c == '\xC3' && i + 1 < result.size()) {
+                auto next = static_cast<unsigned char>(result[i + 1]);
+                if (next >= 0x80 && next <= 0x9E && next != 0x97)
+                    result[i + 1] = static_cast<char>(next + 0x20);
+                ++i;
+            }
+        }
+        return result;
+    };
+    return folded(a) == folded(b);
+}
+
 // Windows opens a device instead of a file when the part of a name before its
 // first dot is a reserved device name: 'NUL.txt' would swallow the message.
 std::string_view reservedDeviceName(std::string_view word) {
@@ -61,6 +83,15 @@ std::string refusalReason(std::string_view word, PathStyle style) {
 }
 
 } // namespace
+
+std::string shortNameRefusal(std::string_view requestedName, std::string_view longName,
+                             std::string_view shortName, PathStyle style) {
+    if (style != PathStyle::Windows || shortName.empty() || !equalsIgnoringAsciiCase(requestedName, shortName) ||
+        equalsIgnoringCase(requestedName, longName))
+        return {};
+    return "Das ist der kurze Name der Datei '" + std::string(longName) +
+           "', die zu einem anderen ersten Wort gehört; sie bleibt unverändert.";
+}
 
 std::string fixedMessagePath(std::string_view messageDirectory) {
     std::string path(messageDirectory);

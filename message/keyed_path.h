@@ -31,4 +31,12 @@ Expected<std::string, RunError> keyedMessagePath(std::string_view messageDirecto
                                                       std::string_view firstWord,
                                                       PathStyle style = hostPathStyle);
 
+/// Why a file name must not be written although a file answers to it, or
+/// nothing. Windows also finds a file by its short (8.3) name: '1234~Y4T.txt'
+/// reaches '1234567890.txt', the file of another first word, which a start
+/// must never overwrite. Takes the name asked for and the long and short
+/// names that the directory lists for the file found.
+std::string shortNameRefusal(std::string_view requestedName, std::string_view longName,
+                             std::string_view shortName, PathStyle style = hostPathStyle);
+
 } // namespace kulverant

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "keyed_path.h"
 #include "run_error.h"
 #include "text_area.h"
 
@@ -16,7 +15,6 @@ namespace kulverant {
 /// refused before anything is written, so the last real message is kept.
 Expected<void, RunError> runLoadSequence(std::string_view argumentText,
                                               std::string_view messageDirectory,
-                                              TextArea& textArea,
-                                              PathStyle style = hostPathStyle);
+                                              TextArea& textArea);
 
 } // namespace kulverant

@@ -1,12 +1,16 @@
 #pragma once
 
+#include "system_error.h"
+
+#include "expected.h"
 #include <string>
 #include <string_view>
 
 namespace kulverant {
 
 /// The bytes of a plain-text save of text (UTF-8 inside the program), in the
-/// encoding that readers of the message files expect on this platform.
-std::string plainTextBytes(std::string_view text);
+/// encoding that readers of the message files expect on this platform. A text
+/// that cannot be converted is an error, never an empty file.
+Expected<std::string, SystemError> plainTextBytes(std::string_view text);
 
 } // namespace kulverant

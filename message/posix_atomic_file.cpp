@@ -113,6 +113,28 @@ void syncDirectory(const std::string& directory) {
     ::close(fd);
 }
 
+// Whether a failure to create or rename the temporary file comes from the
+// folder's permissions, where the file itself may still be writable.
+bool folderRefused(int error) {
+    return error == EACCES || error == EPERM;
+}
+
+// Rewrites the existing file itself: truncated, written, flushed. Where the
+// user may write the message files but not their folder (an admin's drop
+// folder), that still delivers the message, at the price that a reader may
+// catch the file half-written. Never creates a file and never follows a link.
+Expected<void, SystemError> rewriteInPlace(const std::string& path, std::string_view bytes) {
+    FileDescriptor file(::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat opened {};
+    if (file.get() < 0 || ::fstat(file.get(), &opened) != 0)
+        return Unexpected(lastSystemError());
+    if (!S_ISREG(opened.st_mode))
+        return Unexpected(systemError(EACCES));
+    if (::ftruncate(file.get(), 0) != 0 || !writeAll(file.get(), bytes) || ::fsync(file.get()) != 0 || !file.close())
+        return Unexpected(lastSystemError());
+    return {};
+}
+
 } // namespace
 
 Expected<void, SystemError> replaceFile(const std::string& path, std::string_view bytes) {
@@ -120,10 +142,8 @@ Expected<void, SystemError> replaceFile(const std::string& path, std::string_vie
     bool replacesRegularFile = ::lstat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
     // A file without any write permission was made read-only on purpose;
     // root, whom no permission stops, respects that too.
-    if (replacesRegularFile && (existing.st_mode & 0222) == 0) {
-        errno = EACCES;
-        return Unexpected(lastSystemError());
-    }
+    if (replacesRegularFile && (existing.st_mode & 0222) == 0)
+        return Unexpected(systemError(EACCES));
     if (replacesRegularFile && ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0 &&
         (errno == EACCES || errno == EROFS || errno == EPERM))
         return Unexpected(lastSystemError());
@@ -135,6 +155,8 @@ Expected<void, SystemError> replaceFile(const std::string& path, std::string_vie
     for (int attempt = 0; fd < 0; ++attempt) {
         temporaryPath = temporaryName(directory);
         fd = ::open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd < 0 && replacesRegularFile && folderRefused(errno))
+            return rewriteInPlace(path, bytes);
         if (fd < 0 && (errno != EEXIST || attempt == 16))
             return Unexpected(lastSystemError());
     }
@@ -142,14 +164,26 @@ Expected<void, SystemError> replaceFile(const std::string& path, std::string_vie
     TemporaryFile temporary(temporaryPath);
     FileDescriptor file(fd);
 
-    // Readers that were allowed to read the old file may read the new one.
-    if (replacesRegularFile)
+    // Readers that were allowed to read the old file may read the new one:
+    // it keeps the old file's owner where the user may give it (root), its
+    // group where the user belongs to it, and then its mode, which a change
+    // of owner would have cleared of set-id bits.
+    if (replacesRegularFile) {
+        if (::fchown(file.get(), existing.st_uid, existing.st_gid) != 0 &&
+            ::fchown(file.get(), static_cast<uid_t>(-1), existing.st_gid) != 0) {
+            // Not a member of that group: the file gets the user's own.
+        }
         ::fchmod(file.get(), existing.st_mode & 07777);
+    }
 
     if (!writeAll(file.get(), bytes) || ::fsync(file.get()) != 0 || !file.close())
         return Unexpected(lastSystemError());
-    if (::rename(temporary.path().c_str(), path.c_str()) != 0)
+    if (::rename(temporary.path().c_str(), path.c_str()) != 0) {
+        // A sticky folder lets only a file's owner replace it.
+        if (replacesRegularFile && folderRefused(errno))
+            return rewriteInPlace(path, bytes);
         return Unexpected(lastSystemError());
+    }
     temporary.keep();
     syncDirectory(directory);
     return {};

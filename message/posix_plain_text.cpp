@@ -4,7 +4,7 @@ namespace kulverant {
 
 // The message arrives as bytes and leaves as the same bytes: the decoder that
 // started the program chose their encoding, and its readers expect it back.
-std::string plainTextBytes(std::string_view text) {
+Expected<std::string, SystemError> plainTextBytes(std::string_view text) {
     return std::string(text);
 }
 

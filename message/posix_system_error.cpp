@@ -34,16 +34,21 @@ ErrorNumber errorNumberForErrno(int code) {
 
 } // namespace
 
-// The reason in the user's language and character set: the messages alone
-// would come out in the C locale's ASCII, umlauts as '?'. The locale is looked
-// up only here, when something has failed, so a successful start does not
-// pay for it.
+// The reason in the user's language (LC_MESSAGES), always in UTF-8 like the
+// rest of the report: in the C locale it would be English ASCII, and in a
+// Latin-1 locale its umlauts would be single bytes among UTF-8 text. The
+// locale is looked up only here, when something has failed, so a successful
+// start does not pay for it.
 SystemError systemError(int code) {
     std::string reason;
-    if (locale_t messages = ::newlocale(LC_MESSAGES_MASK | LC_CTYPE_MASK, "", static_cast<locale_t>(0))) {
+    locale_t utf8 = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+    locale_t messages = utf8 ? ::newlocale(LC_MESSAGES_MASK, "", utf8) : static_cast<locale_t>(0);
+    if (messages) {
         reason = ::strerror_l(code, messages);
         ::freelocale(messages);
     } else {
+        if (utf8)
+            ::freelocale(utf8);
         reason = std::strerror(code);
     }
     return {errorNumberForErrno(code), std::move(reason)};

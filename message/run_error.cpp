@@ -18,58 +18,95 @@ std::string_view errorText(ErrorNumber number) {
 
 namespace {
 
-std::string formatReport(const RunError& error, std::string_view path) {
+// The length of the valid UTF-8 sequence at text[i], or 0 for a stray byte.
+std::size_t sequenceLength(std::string_view text, std::size_t i) {
+    auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    unsigned char lead = byte(i);
+    std::size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2 : lead >= 0xE0 && lead < 0xF0 ? 3
+                       : lead >= 0xF0 && lead < 0xF5                   ? 4
+                                                                       : 0;
+    if (length == 0 || i + length > text.size())
+        return 0;
+    for (std::size_t k = 1; k < length; ++k)
+        if ((byte(i + k) & 0xC0) != 0x80)
+            return 0;
+    // Overlong forms, surrogates and code points past U+10FFFF.
+    unsigned char second = byte(i + 1 < text.size() ? i + 1 : i);
+    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second >= 0xA0) || (lead == 0xF0 && second < 0x90) ||
+        (lead == 0xF4 && second >= 0x90))
+        return 0;
+    return length;
+}
+
+// What a report shows for each character of text: the character itself, or
+// for a control character (C0, DEL, C1) and a byte that starts no valid
+// UTF-8 sequence a visible escape. Raw, they would colour or clear the
+// terminal, or forge further lines in a decoder's log.
+std::vector<std::string> shownCharacters(std::string_view text) {
+    static constexpr char hex[] = "0123456789abcdef";
+    std::vector<std::string> shown;
+    for (std::size_t i = 0; i < text.size();) {
+        auto byte = static_cast<unsigned char>(text[i]);
+        std::size_t length = sequenceLength(text, i);
+        bool c1 = length == 2 && byte == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0;
+        if (length == 1 && byte >= 0x20 && byte != 0x7F) {
+            shown.emplace_back(1, text[i]);
+        } else if (byte == '\n' || byte == '\t' || byte == '\r') {
+            shown.push_back(byte == '\n' ? "\\n" : byte == '\t' ? "\\t" : "\\r");
+        } else if (c1) {
+            auto code = static_cast<unsigned char>(text[i + 1]);
+            shown.push_back(std::string("\\u00") + hex[code >> 4] + hex[code & 0xF]);
+        } else if (length <= 1) {
+            shown.push_back(std::string("\\x") + hex[byte >> 4] + hex[byte & 0xF]);
+            length = 1;
+        } else {
+            shown.emplace_back(text.substr(i, length));
+        }
+        i += length;
+    }
+    return shown;
+}
+
+std::string joined(const std::vector<std::string>& parts) {
+    std::string result;
+    for (const std::string& part : parts)
+        result += part;
+    return result;
+}
+
+std::string formatReport(const RunError& error, std::string_view shownPath) {
     std::string report = "Laufzeitfehler '";
     report += std::to_string(static_cast<int>(error.number));
     report += "':\n";
     report += errorText(error.number);
     report += '\n';
-    if (!path.empty()) {
-        report += path;
+    if (!shownPath.empty()) {
+        report += shownPath;
         report += ": ";
     }
-    report += error.reason;
+    report += quotedForReport(error.reason);
     return report;
 }
 
-// The UTF-8 characters of text, each as its bytes; a stray byte counts as one.
-std::vector<std::string_view> characters(std::string_view text) {
-    std::vector<std::string_view> result;
-    for (std::size_t i = 0; i < text.size();) {
-        std::size_t end = i + 1;
-        while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80 && end - i < 4)
-            ++end;
-        result.push_back(text.substr(i, end - i));
-        i = end;
-    }
-    return result;
+} // namespace
+
+std::string quotedForReport(std::string_view text) {
+    return joined(shownCharacters(text));
 }
 
-std::string showablePath(std::string_view path) {
-    std::vector<std::string_view> shown = characters(path);
-    for (std::string_view& c : shown)
-        if (c.size() == 1 && (static_cast<unsigned char>(c[0]) < 0x20 || c[0] == 0x7F))
-            c = "\uFFFD";
+std::string formatReport(const RunError& error) {
+    return formatReport(error, quotedForReport(error.path));
+}
+
+std::string formatBoxReport(const RunError& error) {
+    std::vector<std::string> shown = shownCharacters(error.path);
     if (shown.size() > boxPathCharacters) {
         std::size_t kept = (boxPathCharacters - 1) / 2;
         shown.erase(shown.begin() + static_cast<std::ptrdiff_t>(kept),
                     shown.end() - static_cast<std::ptrdiff_t>(kept));
         shown.insert(shown.begin() + static_cast<std::ptrdiff_t>(kept), "\u2026");
     }
-    std::string result;
-    for (std::string_view c : shown)
-        result += c;
-    return result;
-}
-
-} // namespace
-
-std::string formatReport(const RunError& error) {
-    return formatReport(error, error.path);
-}
-
-std::string formatBoxReport(const RunError& error) {
-    return formatReport(error, showablePath(error.path));
+    return formatReport(error, joined(shown));
 }
 
 } // namespace kulverant

@@ -25,16 +25,21 @@ struct RunError {
     std::string reason; // the system's own words, or the program's
 };
 
+/// text with its control characters (C0, DEL, C1) and the bytes that start
+/// no valid UTF-8 sequence shown as escapes: '\n', '\t', '\r', '\x1b',
+/// '\u0085'. The first word in a path is the sender's, whatever it holds.
+std::string quotedForReport(std::string_view text);
+
 /// The report shown to the user and written to standard error, e.g.
 ///   Laufzeitfehler '76':
 ///   Pfad nicht gefunden
 ///   /home/anna/Pocsag/Kulverant.txt: No such file or directory
+/// Path and reason are quoted as by quotedForReport.
 std::string formatReport(const RunError& error);
 
-/// The same report for a message box, which must fit on the screen: the path
-/// (the first word is the sender's, any length, newlines included) comes with
-/// its control characters shown as U+FFFD and shortened in the middle to at
-/// most boxPathCharacters characters.
+/// The same report for a message box, which must fit on the screen: the
+/// quoted path is shortened in the middle to at most boxPathCharacters
+/// characters.
 std::string formatBoxReport(const RunError& error);
 inline constexpr std::size_t boxPathCharacters = 60;
 

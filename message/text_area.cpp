@@ -5,8 +5,9 @@
 
 namespace kulverant {
 
-Expected<void, RunError> TextArea::saveFile(const std::string& path, SaveFormat) const {
-    auto saved = replaceFile(path, plainTextBytes(text_));
+Expected<void, RunError> TextArea::saveFile(const std::string& path) const {
+    auto bytes = plainTextBytes(text_);
+    auto saved = bytes ? replaceFile(path, *bytes) : Unexpected(std::move(bytes.error()));
     if (!saved)
         return Unexpected(RunError{saved.error().number, path, std::move(saved.error().reason)});
     return {};

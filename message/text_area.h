@@ -7,10 +7,6 @@
 
 namespace kulverant {
 
-/// How the text area saves its content. Only plain text is ever written: the
-/// files are read by other programs that expect the bare message.
-enum class SaveFormat { PlainText = 1 };
-
 /// The content of the window's text area, and the one writer of the message
 /// files: a file saved from it holds exactly what the text area holds.
 class TextArea {
@@ -19,8 +15,10 @@ public:
     void setText(std::string text) { text_ = std::move(text); }
     const std::string& text() const { return text_; }
 
-    /// Writes the whole content to path, replacing any file there in one step.
-    Expected<void, RunError> saveFile(const std::string& path, SaveFormat format) const;
+    /// Writes the whole content to path as plain text, the only format the
+    /// program writes: the files are read by programs that expect the bare
+    /// message. Any file there is replaced in one step.
+    Expected<void, RunError> saveFile(const std::string& path) const;
 
 private:
     std::string text_;

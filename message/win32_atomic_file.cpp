@@ -1,5 +1,6 @@
 #include "atomic_file.h"
 
+#include "keyed_path.h"
 #include "unicode_text.h"
 
 #include <windows.h>
@@ -66,10 +67,8 @@ Unexpected<SystemError> failure(DWORD code) {
     return Unexpected(systemError(static_cast<int>(code)));
 }
 
-// Why the file at target may not be replaced, or nothing. Besides folders and
-// read-only files this refuses a short (8.3) name such as '1234~Y4T.txt': it
-// reaches the file of another first word, '1234567890.txt', which a start
-// must never overwrite.
+// Why the file at target may not be replaced, or nothing: a folder, a
+// read-only file, or a short (8.3) name that reaches another first word's file.
 std::optional<SystemError> refusal(const std::wstring& target) {
     WIN32_FIND_DATAW existing;
     HANDLE search = FindFirstFileW(target.c_str(), &existing);
@@ -80,17 +79,17 @@ std::optional<SystemError> refusal(const std::wstring& target) {
         return systemError(ERROR_ALREADY_EXISTS);
     if (existing.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
         return systemError(ERROR_ACCESS_DENIED);
-    if (CompareStringOrdinal(existing.cFileName, -1, nameOf(target).c_str(), -1, TRUE) != CSTR_EQUAL)
-        return SystemError{ErrorNumber::BadFileName,
-                           "Das ist der kurze Name der Datei '" +
-                               utf8FromUtf16(reinterpret_cast<const char16_t*>(existing.cFileName)) +
-                               "', die zu einem anderen ersten Wort gehört; sie bleibt unverändert."};
+    auto utf8 = [](const wchar_t* name) { return utf8FromUtf16(reinterpret_cast<const char16_t*>(name)); };
+    std::wstring requested = nameOf(target);
+    if (std::string reason = shortNameRefusal(utf8(requested.c_str()), utf8(existing.cFileName),
+                                              utf8(existing.cAlternateFileName));
+        !reason.empty())
+        return SystemError{ErrorNumber::BadFileName, std::move(reason)};
     return std::nullopt;
 }
 
 // A name too long for Windows, or one the file system below refuses for its
-// length (Wine stores names as UTF-8 bytes, so 128 umlauts are too many),
-// comes back as "path not found" although the folder is there.
+// length, comes back as "path not found" although the folder is there.
 DWORD nameError(const std::wstring& target, DWORD error) {
     if ((error == ERROR_PATH_NOT_FOUND || error == ERROR_FILE_NOT_FOUND) && isDirectory(directoryOf(target)))
         return ERROR_FILENAME_EXCED_RANGE;
@@ -123,6 +122,10 @@ bool writeAll(HANDLE file, std::string_view bytes) {
     return true;
 }
 
+bool isSharingConflict(DWORD error) {
+    return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
+}
+
 // A reader polling the file may hold it open for a moment without letting it
 // be replaced; the save waits for it briefly rather than lose the message.
 bool moveOver(const std::wstring& from, const std::wstring& to) {
@@ -130,12 +133,23 @@ bool moveOver(const std::wstring& from, const std::wstring& to) {
         if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
             return true;
         DWORD error = GetLastError();
-        if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) || attempt == 100) {
+        if (!isSharingConflict(error) || attempt == 100) {
             SetLastError(error);
             return false;
         }
         Sleep(10);
     }
+}
+
+// Rewrites the file itself: truncated, written, flushed, as Windows' own
+// editors save. A reader that keeps the file open and shares writing but not
+// deletion (most C runtimes open files so) blocks a replacement for good, but
+// not this; only a reader that denies writing still stops the save.
+bool rewriteInPlace(const std::wstring& target, std::string_view bytes) {
+    FileHandle file(CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file.get() != INVALID_HANDLE_VALUE && SetEndOfFile(file.get()) && writeAll(file.get(), bytes) &&
+           FlushFileBuffers(file.get()) && file.close();
 }
 
 } // namespace
@@ -164,8 +178,14 @@ Expected<void, SystemError> replaceFile(const std::string& path, std::string_vie
 
     if (!writeAll(file.get(), bytes) || !FlushFileBuffers(file.get()) || !file.close())
         return Unexpected(lastSystemError());
-    if (!moveOver(temporary.path(), target))
-        return failure(nameError(target, GetLastError()));
+    if (!moveOver(temporary.path(), target)) {
+        DWORD error = GetLastError();
+        if (!isSharingConflict(error))
+            return failure(nameError(target, error));
+        if (!rewriteInPlace(target, bytes))
+            return Unexpected(lastSystemError());
+        return {};
+    }
     temporary.keep();
     return {};
 }

@@ -9,16 +9,23 @@ namespace kulverant {
 // Windows readers of the message files expect the system's ANSI code page
 // (umlauts as single bytes in Windows-1252). A character the code page lacks
 // becomes the code page's own stand-in ('?'), never a look-alike: a best fit
-// would turn '∕' into a path's '/' and 'α' into 'a', another text.
-std::string plainTextBytes(std::string_view text) {
+// would turn '∕' into a path's '/' and 'α' into 'a', another text. Where the
+// ANSI code page is UTF-8 (a system option since Windows 10, or a manifest's
+// activeCodePage), every character has its bytes, and Windows refuses that
+// flag there.
+Expected<std::string, SystemError> plainTextBytes(std::string_view text) {
     std::wstring wide = wideFromUtf8(text);
     if (wide.empty())
-        return {};
+        return std::string();
+    const UINT codePage = GetACP();
+    const DWORD flags = codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
     int wideLength = static_cast<int>(wide.size());
-    constexpr DWORD flags = WC_NO_BEST_FIT_CHARS;
-    int length = WideCharToMultiByte(CP_ACP, flags, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
+    int length = WideCharToMultiByte(codePage, flags, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
+    if (length <= 0)
+        return Unexpected(lastSystemError());
     std::string bytes(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_ACP, flags, wide.data(), wideLength, bytes.data(), length, nullptr, nullptr);
+    if (WideCharToMultiByte(codePage, flags, wide.data(), wideLength, bytes.data(), length, nullptr, nullptr) != length)
+        return Unexpected(lastSystemError());
     return bytes;
 }
 

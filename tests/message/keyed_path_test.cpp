@@ -29,5 +29,23 @@ TEST(KeyedPath, JoinsFirstWordUnchangedOrRefusesItWithError52) {
     }
 }
 
+// The file that a name reaches, as the directory lists it: only its own long
+// name may be written, never another file reached by that one's 8.3 name.
+TEST(KeyedPath, RefusesTheShortNameOfAnotherFile) {
+    using enum PathStyle;
+    const std::tuple<PathStyle, std::string_view, std::string_view, std::string_view, bool> cases[] = {
+        {Windows, "1234~Y4T.txt", "1234567890.txt", "1234~Y4T.TXT", true},
+        {Windows, "1234~y4t.TXT", "1234567890.txt", "1234~Y4T.TXT", true},
+        {Windows, "123.txt", "123.txt", "", false},
+        {Windows, "ABC.TXT", "abc.txt", "ABC.TXT", false},
+        {Windows, "\xc3\x84RGER~1.TXT", "\xc3\xa4rger~1.txt", "\xc3\x84RGER~1.TXT", false},
+        {Posix, "1234~Y4T.txt", "1234567890.txt", "1234~Y4T.TXT", false},
+    };
+    for (auto [style, requested, longName, shortName, refused] : cases) {
+        SCOPED_TRACE(std::string(requested));
+        EXPECT_EQ(!shortNameRefusal(requested, longName, shortName, style).empty(), refused);
+    }
+}
+
 } // namespace
 } // namespace kulverant
