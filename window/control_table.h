@@ -28,7 +28,6 @@ struct ControlSpec {
     std::string_view name;
     ControlKind kind;
     std::string_view caption;
-    std::string_view accessibleName;
     TwipRect rect;
     int tabIndex;
     std::optional<FontSpec> font; // nothing: the window's default font
@@ -45,15 +44,16 @@ inline constexpr std::string_view textAreaName = "kulverant_ausgeben";
 inline constexpr std::string_view noticeName = "copyright";
 inline constexpr std::string_view endButtonName = "Ende";
 
-// In tab order.
+// In tab order. Screen readers name each control after the text it shows;
+// the text area, which shows the message, after the heading above it.
 inline constexpr std::array<ControlSpec, 4> controlTable = {{
-    {headingName, ControlKind::Label, "Der letzte Kulverant lautet", "Der letzte Kulverant lautet",
+    {headingName, ControlKind::Label, "Der letzte Kulverant lautet",
      {120, 120, 4335, 375}, 0, FontSpec{"Arial", 12.0, true}, TextAlignment::Centre},
-    {textAreaName, ControlKind::TextArea, "", "Letzter Kulverant",
+    {textAreaName, ControlKind::TextArea, "",
      {120, 600, 4335, 1215}, 1, FontSpec{"Arial", 9.75, false}, TextAlignment::Left},
-    {noticeName, ControlKind::Label, "Ohne Gew\u00e4hr", "Hinweis",
+    {noticeName, ControlKind::Label, "Ohne Gew\u00e4hr",
      {3000, 2520, 1815, 255}, 2, FontSpec{"Arial", 8.25, false}, TextAlignment::Left},
-    {endButtonName, ControlKind::Button, "Beenden", "Beenden",
+    {endButtonName, ControlKind::Button, "Beenden",
      {1560, 1920, 1575, 375}, 3, std::nullopt, TextAlignment::Centre},
 }};
 

@@ -19,31 +19,35 @@ bool displayConfigured() {
     return false;
 }
 
+// Empty where the program's own location cannot be read (no /proc).
 std::string executableDirectory() {
     std::string path(4096, '\0');
     ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size());
     if (length <= 0 || static_cast<std::size_t>(length) >= path.size())
-        return ".";
+        return {};
     path.resize(static_cast<std::size_t>(length));
     return path.substr(0, path.rfind('/'));
 }
 
 // The library lies beside the program in the build tree and in its own
 // private folder once installed; both are found from the program itself,
-// never from the current directory.
+// never from the current directory, where anybody may have put a library
+// of that name.
 void* windowSymbol(const char* name, std::string& problem) {
+    static const std::string directory = executableDirectory();
     static void* library = [] {
-        std::string directory = executableDirectory();
         void* handle = nullptr;
         for (const char* relative : {"/", "/../" KULVERANT_PRIVATE_LIBDIR "/"})
-            if ((handle = ::dlopen((directory + relative + KULVERANT_WINDOW_LIBRARY).c_str(), RTLD_NOW | RTLD_LOCAL)))
+            if (!directory.empty() &&
+                (handle = ::dlopen((directory + relative + KULVERANT_WINDOW_LIBRARY).c_str(), RTLD_NOW | RTLD_LOCAL)))
                 break;
         return handle;
     }();
     void* symbol = library ? ::dlsym(library, name) : nullptr;
     if (!symbol) {
-        const char* reason = ::dlerror();
-        problem = reason ? reason : KULVERANT_WINDOW_LIBRARY " nicht gefunden";
+        const char* reason = directory.empty() ? nullptr : ::dlerror();
+        problem = reason ? reason : directory.empty() ? "der Ort des Programms ist nicht lesbar"
+                                                      : KULVERANT_WINDOW_LIBRARY " nicht gefunden";
     }
     return symbol;
 }

@@ -7,6 +7,10 @@
 #include <QPlainTextEdit>
 #include <QScreen>
 
+#include <clocale>
+#include <cwchar>
+#include <langinfo.h>
+
 namespace kulverant {
 
 namespace {
@@ -72,6 +76,37 @@ QWidget* createControl(const ControlSpec& row, const QString& text, QWidget* par
 
 } // namespace
 
+// Qt takes every 8-bit text on Linux for UTF-8; a decoder in a Latin-1 locale
+// hands over Latin-1, which is shown as such. A byte that the locale cannot
+// decode is shown as U+FFFD; the files keep the bytes as they came.
+QString textInLocaleEncoding(const char* text, std::size_t size) {
+    locale_t locale = ::newlocale(LC_CTYPE_MASK, "", nullptr);
+    if (!locale || std::string_view(::nl_langinfo_l(CODESET, locale)) == "UTF-8") {
+        if (locale)
+            ::freelocale(locale);
+        return QString::fromUtf8(text, static_cast<qsizetype>(size));
+    }
+    locale_t previous = ::uselocale(locale);
+    QString decoded;
+    decoded.reserve(static_cast<qsizetype>(size));
+    std::mbstate_t state{};
+    for (std::size_t at = 0; at < size;) {
+        wchar_t character = 0;
+        std::size_t length = std::mbrtowc(&character, text + at, size - at, &state);
+        if (length == static_cast<std::size_t>(-1) || length == static_cast<std::size_t>(-2)) {
+            decoded += QChar::ReplacementCharacter;
+            state = {};
+            ++at;
+            continue;
+        }
+        decoded += QString::fromUcs4(reinterpret_cast<const char32_t*>(&character), 1);
+        at += length == 0 ? 1 : length;
+    }
+    ::uselocale(previous);
+    ::freelocale(locale);
+    return decoded;
+}
+
 MessageWindow::MessageWindow(const QString& text, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint) {
@@ -83,7 +118,7 @@ MessageWindow::MessageWindow(const QString& text, QWidget* parent)
     for (const ControlSpec& row : controlTable) {
         QWidget* control = createControl(row, text, this);
         control->setObjectName(qtString(row.name));
-        control->setAccessibleName(qtString(row.accessibleName));
+        control->setAccessibleName(qtString(row.kind == ControlKind::TextArea ? controlTable[0].caption : row.caption));
         control->setGeometry(logicalRect(row.rect));
         if (row.font) {
             QFont font(qtString(row.font->face));

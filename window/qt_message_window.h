@@ -2,8 +2,12 @@
 
 #include <QWidget>
 
+#include <cstddef>
 
 namespace kulverant {
+
+/// The message's bytes as text in the encoding of the locale (LC_CTYPE).
+QString textInLocaleEncoding(const char* text, std::size_t size);
 
 /// The window `kulverant`: heading, the text area with the message, the
 /// notice and "Beenden", laid out from the control table.

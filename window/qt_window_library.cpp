@@ -52,7 +52,7 @@ extern "C" int kulverant_show_message(const char* programName, const char* text,
     static constexpr NoDisplay noWindow = {
         "Kein Bildschirm erreichbar: Die Meldung ist gespeichert, ein Fenster kann nicht gezeigt werden.", 2};
     std::unique_ptr<QApplication> application = startQt(programName, noWindow);
-    kulverant::MessageWindow window(QString::fromUtf8(text, static_cast<qsizetype>(size)));
+    kulverant::MessageWindow window(kulverant::textInLocaleEncoding(text, size));
     QObject::connect(&window, &kulverant::MessageWindow::endRequested, application.get(), &QApplication::quit);
     window.centreOnScreen();
     window.show();
