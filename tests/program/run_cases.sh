@@ -3,11 +3,33 @@
 # a pager decoder starts it, without a display: the Linux program, or with a
 # Wine prefix kulverant.exe. Prepares the message directory, starts the
 # program, and compares its exit status, its report and every file left.
-#   run_cases.sh PROGRAM [WINEPREFIX]
+#   run_cases.sh --list linux|windows      the names of the cases for a platform
+#   run_cases.sh PROGRAM [WINEPREFIX] CASE runs one case; 77: it cannot be prepared here
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+
+# Each case line, split at its tabs (read would take a run of them for one).
+read_case() {
+  IFS=$'\x1f' read -r name preparation message linux_result linux_files windows_result windows_files \
+    <<<"${1//$'\t'/$'\x1f'}"
+}
+column() { [ "$2" = = ] && printf '%s' "$1" || printf '%s' "$2"; }
+cases() { grep -v -e '^#' -e '^$' "$here/cases.tsv"; }
+
+if [ "$1" = --list ]; then
+  while IFS= read -r line; do
+    read_case "$line"
+    if [ "$2" = linux ]; then result=$linux_result; else result=$(column "$linux_result" "$windows_result"); fi
+    [ "$result" = - ] || printf '%s\n' "$name"
+  done < <(cases)
+  exit 0
+fi
 program=$1
-prefix=${2:-}
+if [ $# -eq 3 ]; then prefix=$2; wanted=$3; else prefix=; wanted=$2; fi
+planted_library=${KULVERANT_PLANTED_LIBRARY:-}
+line=$(cases | awk -F'\t' -v name="$wanted" '$1 == name')
+[ -n "$line" ] || { echo "kein Fall namens $wanted" >&2; exit 1; }
+read_case "$line"
 work=$(mktemp -d)
 chmod 755 "$work"
 messages=$work/home/Pocsag
@@ -35,8 +57,9 @@ else
   program=$work/bin/kulverant
   export LC_ALL=C
   outside=$work
-  localedef -i de_DE -f UTF-8 "$work/de_DE.UTF-8" 2>/dev/null || echo "localedef de_DE.UTF-8 schlug fehl" >&2
 fi
+chmod -R u+rwX "$messages" 2>/dev/null || true
+rm -rf "$messages" "$outside/fehlt"
 
 # The bytes a table field stands for: {N*TEXT} repeated, escapes resolved.
 expand() {
@@ -82,7 +105,24 @@ prepare() {
       # A display that does not answer, and no window library beside the program.
       no-window-library) mkdir -p "$work/nolib"; cp "$program" "$work/nolib/"
         run=(env DISPLAY=:65000 HOME="$work/home" "$work/nolib/kulverant") ;;
-      german) run=(env LC_ALL=de_DE.UTF-8 LOCPATH="$work" "${run[@]}") ;;
+      german|latin1) local locale=de_DE.UTF-8
+        [ $step = german ] || locale=de_DE.ISO-8859-1
+        localedef -c -i de_DE -f "${locale#*.}" "$work/$locale" || return 1
+        run=(env LC_ALL=$locale LOCPATH="$work" "${run[@]}") ;;
+      # Readers that get at the file through its group, and the admin's
+      # drop folder: files writable for the user, their folder not.
+      group-file) [ "$(id -u)" -eq 0 ] || return 1
+        chgrp 65534 "$messages/Kulverant.txt"; chmod 640 "$messages/Kulverant.txt" ;;
+      drop-folder) [ "$(id -u)" -eq 0 ] || return 1
+        printf '%s' "$previous" >"$messages/123.txt"
+        chown root:root "$messages"; chmod 755 "$messages"; chmod 666 "$messages"/*.txt ;;
+      # No /proc, a display that does not answer, and a library of the
+      # window's name in the current folder that marks it when loaded.
+      no-proc) [ "$(id -u)" -eq 0 ] || return 1
+        mkdir -p "$work/cwd" "$work/nolib"; cp "$program" "$work/nolib/"
+        cp "$planted_library" "$work/cwd/libkulverant_window.so"; directory=$work/cwd
+        run=(unshare --mount sh -c 'mount -t tmpfs none /proc && exec "$@"' sh
+             env DISPLAY=:65000 KULVERANT_PLANTED_MARK="$work/geladen" HOME="$work/home" "$work/nolib/kulverant") ;;
       fsize=*) run=(prlimit --fsize="${step#fsize=}" "${run[@]}") ;;
       *) echo "unbekannte Vorbereitung $step" >&2; return 1 ;;
     esac
@@ -100,6 +140,12 @@ compare_files() {
   IFS=';' read -ra entries <<<"$expected"
   for entry in "${entries[@]}"; do
     name=$(expand "${entry%%=*}"); content=${entry#*=}
+    # name[MODE UID:GID]: the file's mode and owners too.
+    if [[ $name =~ ^(.*)\[([0-7]+\ [0-9]+:[0-9]+)\]$ ]]; then
+      name=${BASH_REMATCH[1]}
+      [ "$(stat -c '%a %u:%g' "$messages/$name" 2>/dev/null)" = "${BASH_REMATCH[2]}" ] \
+        || problems+=" $name: $(stat -c '%a %u:%g' "$messages/$name" 2>&1) statt ${BASH_REMATCH[2]};"
+    fi
     wanted[$name]=1
     if [ "$content" = '<dir>' ]; then
       [ -d "$messages/$name" ] || problems+=" $name ist kein Ordner;"
@@ -113,66 +159,52 @@ compare_files() {
   printf '%s' "$problems"
 }
 
-failures=0 passed=0
-column() { [ "$2" = = ] && printf '%s' "$1" || printf '%s' "$2"; }
-while IFS= read -r line; do
-  [[ -z $line || $line == \#* ]] && continue
-  # Not split at tabs directly: read would take a run of them for one.
-  IFS=$'\x1f' read -r name preparation message linux_result linux_files windows_result windows_files \
-    <<<"${line//$'\t'/$'\x1f'}"
-  if [ $platform = linux ]; then result=$linux_result files=$linux_files
-  else result=$(column "$linux_result" "$windows_result") files=$(column "$linux_files" "$windows_files"); fi
-  [ "$result" != - ] || continue
+if [ $platform = linux ]; then result=$linux_result files=$linux_files
+else result=$(column "$linux_result" "$windows_result") files=$(column "$linux_files" "$windows_files"); fi
 
-  umount "$messages" 2>/dev/null || true
-  chmod -R u+rwX "$messages" 2>/dev/null || true
-  rm -rf "$messages" "$work/planted" "$work/nolib" "$outside/fehlt"
-  mkdir -p "$messages"
-  printf '%s' "$previous" >"$messages/Kulverant.txt"
-  printf 'unber\xc3\xbchrt' >"$outside/ausserhalb"
-  short=
-  if [ $platform = windows ]; then run=(wine "$program"); else run=(env HOME="$work/home" "$program"); fi
-  if ! prepare "$preparation"; then
-    echo "übersprungen: $name (Vorbereitung nicht möglich)" >&2
-    continue
-  fi
-  # The message as the decoder's arguments: split at every single blank.
-  arguments=()
-  if [ -n "$message" ]; then
-    rest=$(expand "$message")
-    while [[ $rest == *' '* ]]; do arguments+=("${rest%% *}"); rest=${rest#* }; done
-    arguments+=("$rest")
-  fi
-  # The report through a pipe: a file would fall under the file-size limit too.
-  set +e
-  "${run[@]}" "${arguments[@]}" 2>&1 >/dev/null | cat >"$work/report"
-  status=${PIPESTATUS[0]}
-  set -e
-  chmod -R u+rwX "$messages" 2>/dev/null || true
+mkdir -p "$messages"
+printf '%s' "$previous" >"$messages/Kulverant.txt"
+printf 'unber\xc3\xbchrt' >"$outside/ausserhalb"
+short=
+if [ $platform = windows ]; then run=(wine "$program"); else run=(env HOME="$work/home" "$program"); fi
+if ! prepare "$preparation"; then
+  echo "übersprungen: $name (Vorbereitung nicht möglich)" >&2
+  exit 77
+fi
+# The message as the decoder's arguments: split at every single blank.
+arguments=()
+if [ -n "$message" ]; then
+  rest=$(expand "$message")
+  while [[ $rest == *' '* ]]; do arguments+=("${rest%% *}"); rest=${rest#* }; done
+  arguments+=("$rest")
+fi
+# The report through a pipe: a file would fall under the file-size limit too.
+set +e
+(cd "${directory:-$work}" && exec "${run[@]}" "${arguments[@]}") 2>&1 >/dev/null | cat >"$work/report"
+status=${PIPESTATUS[0]}
+set -e
+chmod -R u+rwX "$messages" 2>/dev/null || true
 
-  problems=
-  if [ "$result" = 2 ]; then
-    [ "$status" = 2 ] || problems+=" Status $status statt 2;"
-  else
-    number=${result%%:*}; number=${number#E}
-    [ "$status" = 1 ] || problems+=" Status $status statt 1;"
-    grep -q "^Laufzeitfehler '$number':" "$work/report" || problems+=" kein Bericht '$number';"
-    if [[ $result == *:* ]] && ! grep -qF "$(expand "${result#*:}")" "$work/report"; then
-      problems+=" Grund fehlt;"
-    fi
-  fi
-  problems+=$(compare_files "$files")
-  cmp -s <(printf 'unber\xc3\xbchrt') "$outside/ausserhalb" || problems+=" Datei außerhalb verändert;"
-  [ ! -e "$outside/fehlt" ] || problems+=" Verweisziel außerhalb angelegt;"
-  [ -z "$(find "$outside" -maxdepth 2 -name '*entkommen*')" ] || problems+=" Datei außerhalb angelegt;"
-  if [ -n "$problems" ]; then
-    echo "FEHLER ($platform) $name:$problems" >&2
-    sed 's/^/    /' "$work/report" >&2
-    failures=$((failures + 1))
-  else
-    passed=$((passed + 1))
-  fi
-done <"$here/cases.tsv"
-
-echo "$passed passed, $failures failed"
-[ "$failures" -eq 0 ]
+problems=
+if [ "${result%%:*}" = 2 ]; then
+  [ "$status" = 2 ] || problems+=" Status $status statt 2;"
+else
+  number=${result%%:*}; number=${number#E}
+  [ "$status" = 1 ] || problems+=" Status $status statt 1;"
+  grep -q "^Laufzeitfehler '$number':" "$work/report" || problems+=" kein Bericht '$number';"
+fi
+if [[ $result == *:* ]] && ! grep -qF -- "$(expand "${result#*:}")" "$work/report"; then
+  problems+=" Bericht ohne '${result#*:}';"
+fi
+problems+=$(compare_files "$files")
+cmp -s <(printf 'unber\xc3\xbchrt') "$outside/ausserhalb" || problems+=" Datei außerhalb verändert;"
+[ ! -e "$outside/fehlt" ] || problems+=" Verweisziel außerhalb angelegt;"
+[ -z "$(find "$outside" -maxdepth 2 -name '*entkommen*')" ] || problems+=" Datei außerhalb angelegt;"
+[ ! -e "$work/geladen" ] || problems+=" Bibliothek aus dem aktuellen Ordner geladen;"
+# Control characters from the message never reach a terminal or a log raw.
+! LC_ALL=C grep -q $'[\x01-\x08\x0b\x0c\x0e-\x1f\x7f]' "$work/report" || problems+=" Steuerzeichen im Bericht;"
+if [ -n "$problems" ]; then
+  echo "FEHLER ($platform) $name:$problems" >&2
+  sed 's/^/    /' "$work/report" >&2
+  exit 1
+fi

@@ -2,13 +2,12 @@
 // sees it: its window laid out from the table, and files that Windows readers
 // never see half-written. The single cases are in cases.tsv, real keys and
 // clicks in xvfb_window_test.sh.
-#include "window/control_table.h"
-
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -91,15 +90,40 @@ std::string readBytes(const fs::path& path) {
     return content.str();
 }
 
-TEST(WindowsProgram, WindowFollowsTheTable) {
+// The geometry that the window has always had, written down by hand for the
+// two resolutions that the tests run at.
+struct Layout {
+    int dotsPerInch;
+    SIZE client;
+    RECT controls[4]; // left, top, right, bottom
+};
+constexpr Layout layouts[] = {
+    {96, {312, 187}, {{8, 8, 297, 33}, {8, 40, 297, 121}, {200, 168, 321, 185}, {104, 128, 209, 153}}},
+    {144, {468, 281}, {{12, 12, 446, 50}, {12, 60, 446, 182}, {300, 252, 482, 278}, {156, 192, 314, 230}}},
+};
+
+TEST(WindowsProgram, WindowKeepsItsLayout) {
+    HDC screen = GetDC(nullptr);
+    int dotsPerInch = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    // The resolution that the test's prefix was set up with.
+    if (const char* wanted = std::getenv("KULVERANT_DPI")) {
+        ASSERT_EQ(dotsPerInch, std::atoi(wanted));
+    }
+    const Layout* layout = nullptr;
+    for (const Layout& candidate : layouts)
+        if (candidate.dotsPerInch == dotsPerInch)
+            layout = &candidate;
+    ASSERT_NE(layout, nullptr) << "no layout written down for " << dotsPerInch << " dpi";
+
     fs::create_directories(messageDirectory);
     Process program(L"123 Alarm \"Wache  \u00e4\u00f6\u00fc\" \u2215\u03b1");
     HWND window = findWindow(program);
     ASSERT_NE(window, nullptr);
     RECT client;
     GetClientRect(window, &client);
-    EXPECT_EQ(client.right, 312);
-    EXPECT_EQ(client.bottom, 187);
+    EXPECT_EQ(client.right, layout->client.cx);
+    EXPECT_EQ(client.bottom, layout->client.cy);
     EXPECT_FALSE(GetWindowLongW(window, GWL_STYLE) & (WS_MAXIMIZEBOX | WS_THICKFRAME));
 
     const wchar_t* classes[] = {L"Static", L"RICHEDIT50W", L"Static", L"Button"};
@@ -107,7 +131,7 @@ TEST(WindowsProgram, WindowFollowsTheTable) {
                                   L"Ohne Gew\u00e4hr", L"Beenden"};
     HWND controls[4] = {};
     HWND control = GetWindow(window, GW_CHILD);
-    for (std::size_t i = 0; i < controlTable.size(); ++i, control = GetWindow(control, GW_HWNDNEXT)) {
+    for (std::size_t i = 0; i < std::size(controls); ++i, control = GetWindow(control, GW_HWNDNEXT)) {
         SCOPED_TRACE(i);
         ASSERT_NE(control, nullptr);
         controls[i] = control;
@@ -116,11 +140,11 @@ TEST(WindowsProgram, WindowFollowsTheTable) {
         EXPECT_EQ(lstrcmpiW(name, classes[i]), 0) << name;
         EXPECT_EQ(windowText(control), texts[i]);
         RECT rect = rectInParent(control);
-        const TwipRect& row = controlTable[i].rect;
-        EXPECT_EQ(rect.left, pixelsFromTwips(row.left));
-        EXPECT_EQ(rect.top, pixelsFromTwips(row.top));
-        EXPECT_EQ(rect.right - rect.left, pixelsFromTwips(row.width));
-        EXPECT_EQ(rect.bottom - rect.top, pixelsFromTwips(row.height));
+        const RECT& expected = layout->controls[i];
+        EXPECT_EQ(rect.left, expected.left);
+        EXPECT_EQ(rect.top, expected.top);
+        EXPECT_EQ(rect.right, expected.right);
+        EXPECT_EQ(rect.bottom, expected.bottom);
     }
     // The notice's box runs past the window's edge; its text must not.
     HDC context = GetDC(controls[2]);

@@ -1,6 +1,6 @@
 // The Qt window in-process, for what a screen shot cannot tell: each control's
-// box and font from the table, the notice's width, and a long message kept
-// inside its box. Keys and clicks are tested with real input in
+// box, font and accessible name, the notice's width, the message's encoding
+// and a long message kept inside its box. Keys and clicks are tested with real input in
 // xvfb_window_test.sh.
 #include "window/control_table.h"
 #include "window/qt_message_window.h"
@@ -12,6 +12,8 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 
+#include <cstdlib>
+
 namespace kulverant {
 namespace {
 
@@ -19,23 +21,62 @@ QWidget* control(const MessageWindow& window, std::string_view name) {
     return window.findChild<QWidget*>(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
 }
 
-TEST(QtMessageWindow, ControlsFollowTheTableAndTheNoticeFits) {
+// The geometry that the window has always had, written down by hand: the
+// table and its conversion must reproduce it.
+TEST(QtMessageWindow, ControlsKeepTheirPlacesAndNames) {
+    struct Expected {
+        std::string_view name;
+        QRect geometry;
+        double points;
+        const char* accessibleName;
+    };
+    const Expected controls[] = {
+        {headingName, {8, 8, 289, 25}, 12.0, "Der letzte Kulverant lautet"},
+        {textAreaName, {8, 40, 289, 81}, 9.75, "Der letzte Kulverant lautet"},
+        {noticeName, {200, 168, 121, 17}, 8.25, "Ohne Gew\u00e4hr"},
+        {endButtonName, {104, 128, 105, 25}, 0, "Beenden"},
+    };
     MessageWindow window("ZIZ: 123 Alarm Wache");
     window.show();
-    for (const ControlSpec& row : controlTable) {
-        SCOPED_TRACE(row.name);
-        QWidget* widget = control(window, row.name);
+    EXPECT_EQ(window.size(), QSize(312, 187));
+    for (const Expected& expected : controls) {
+        SCOPED_TRACE(expected.name);
+        QWidget* widget = control(window, expected.name);
         ASSERT_NE(widget, nullptr);
-        EXPECT_EQ(widget->geometry(), QRect(pixelsFromTwips(row.rect.left), pixelsFromTwips(row.rect.top),
-                                            pixelsFromTwips(row.rect.width), pixelsFromTwips(row.rect.height)));
-        if (row.font) {
-            EXPECT_DOUBLE_EQ(widget->font().pointSizeF(), row.font->points);
-            EXPECT_EQ(widget->font().bold(), row.font->bold);
+        EXPECT_EQ(widget->geometry(), expected.geometry);
+        if (expected.points > 0) {
+            EXPECT_DOUBLE_EQ(widget->font().pointSizeF(), expected.points);
         }
+        EXPECT_EQ(widget->accessibleName(), QString::fromUtf8(expected.accessibleName));
     }
+    EXPECT_TRUE(control(window, headingName)->font().bold());
     // The notice's box runs past the window's edge; its text must not.
     auto* notice = static_cast<QLabel*>(control(window, noticeName));
     EXPECT_LE(notice->fontMetrics().horizontalAdvance(notice->text()), window.width() - notice->x());
+}
+
+// A decoder in a Latin-1 locale hands over Latin-1 bytes.
+TEST(QtMessageWindow, TextIsDecodedInTheLocalesEncoding) {
+    const char* locales = std::getenv("KULVERANT_TEST_LOCALES");
+    if (!locales)
+        GTEST_SKIP() << "KULVERANT_TEST_LOCALES not set";
+    struct Case {
+        const char* locale;
+        std::string bytes;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {"de_DE.ISO-8859-1", "Gr\xfc\xdf""e", "Gr\u00fc\u00dfe"},
+        {"de_DE.UTF-8", "Gr\xc3\xbc\xc3\x9f""e \xff", "Gr\u00fc\u00dfe \ufffd"},
+        {"C", "Alarm", "Alarm"},
+    };
+    ::setenv("LOCPATH", locales, 1);
+    for (const Case& row : cases) {
+        SCOPED_TRACE(row.locale);
+        ::setenv("LC_ALL", row.locale, 1);
+        EXPECT_EQ(textInLocaleEncoding(row.bytes.data(), row.bytes.size()), QString::fromUtf8(row.shown));
+    }
+    ::unsetenv("LC_ALL");
 }
 
 TEST(QtMessageWindow, LongMessagesScrollInsideTheFixedBox) {
