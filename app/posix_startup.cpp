@@ -1,6 +1,8 @@
 #include "startup.h"
 
+#include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -33,6 +35,16 @@ Expected<std::string, RunError> messageDirectory() {
     if (home != "/")
         home += '/';
     return home + "Pocsag/";
+}
+
+// /dev/null takes its place, so that nothing else gets descriptor 1 later.
+void releaseStandardOutput() {
+    std::fflush(stdout);
+    int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (null > STDOUT_FILENO) {
+        ::dup2(null, STDOUT_FILENO);
+        ::close(null);
+    }
 }
 
 } // namespace kulverant

@@ -10,6 +10,7 @@ int runProgram(const char* programName, std::string_view argumentText) {
     Expected<std::string, RunError> directory = messageDirectory();
     Expected<void, RunError> loaded = directory ? runLoadSequence(argumentText, *directory, textArea)
                                                 : Unexpected(directory.error());
+    releaseStandardOutput();
     if (!loaded) {
         reportFailure(programName, loaded.error());
         return 1;

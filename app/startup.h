@@ -24,6 +24,11 @@ Expected<std::string, RunError> messageDirectory();
 /// program's exit status.
 int runProgram(const char* programName, std::string_view argumentText);
 
+/// Closes standard output, so that a caller who reads it learns that the
+/// files are written (or that writing them failed) without waiting for the
+/// window.
+void releaseStandardOutput();
+
 /// Tells the user that the start failed: always on standard error, so that a
 /// decoder's log keeps it, and in a message box where there is a screen.
 void reportFailure(const char* programName, const RunError& error);

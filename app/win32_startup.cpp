@@ -18,4 +18,12 @@ Expected<std::string, RunError> messageDirectory() {
     return std::string("C:\\Pocsag\\");
 }
 
+void releaseStandardOutput() {
+    HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (output && output != INVALID_HANDLE_VALUE) {
+        SetStdHandle(STD_OUTPUT_HANDLE, nullptr);
+        CloseHandle(output);
+    }
+}
+
 } // namespace kulverant
