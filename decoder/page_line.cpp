@@ -1,0 +1,93 @@
+#include "page_line.h"
+
+#include <array>
+
+namespace kulverant {
+
+namespace {
+
+// multimon-ng prints control characters as their names in angle brackets;
+// a transmitter pads the last codeword with them (mostly <NUL> and <EOT>).
+constexpr std::array<std::string_view, 33> controlNames = {
+    "<NUL>", "<SOH>", "<STX>", "<ETX>", "<EOT>", "<ENQ>", "<ACK>", "<BEL>", "<BS>",  "<HT>",  "<LF>",
+    "<VT>",  "<FF>",  "<CR>",  "<SO>",  "<SI>",  "<DLE>", "<DC1>", "<DC2>", "<DC3>", "<DC4>", "<NAK>",
+    "<SYN>", "<ETB>", "<CAN>", "<EM>",  "<SUB>", "<ESC>", "<FS>",  "<GS>",  "<RS>",  "<US>",  "<DEL>",
+};
+
+bool consume(std::string_view& text, std::string_view prefix) {
+    if (!text.starts_with(prefix))
+        return false;
+    text.remove_prefix(prefix.size());
+    return true;
+}
+
+std::string_view withoutTrailingFill(std::string_view text) {
+    for (bool trimmed = true; trimmed;) {
+        trimmed = false;
+        while (!text.empty() && text.back() == ' ') {
+            text.remove_suffix(1);
+            trimmed = true;
+        }
+        for (std::string_view mark : controlNames)
+            if (text.ends_with(mark)) {
+                text.remove_suffix(mark.size());
+                trimmed = true;
+            }
+    }
+    return text;
+}
+
+// The report after "POCSAG<baud>: ", as the demodulator prints it:
+// "Address: %7lu  Function: %1hhi" and then "  Alpha:   <text>",
+// "  Numeric: <text>", "  Skyper:  <text>", or one blank for a tone-only page.
+std::optional<Page> parseReport(std::string_view report) {
+    if (!consume(report, "Address: "))
+        return std::nullopt;
+    while (consume(report, " ")) {
+    }
+    std::size_t digits = report.find_first_not_of("0123456789");
+    if (digits == 0 || digits == std::string_view::npos || digits > 7)
+        return std::nullopt;
+    Page page{std::string(report.substr(0, digits)), 0, PageKind::ToneOnly, {}};
+    report.remove_prefix(digits);
+    if (!consume(report, "  Function: ") || report.empty() || report[0] < '0' || report[0] > '3')
+        return std::nullopt;
+    page.function = report[0] - '0';
+    report.remove_prefix(1);
+    if (report.empty() || report == " ")
+        return page;
+    if (consume(report, "  Alpha:   ") || consume(report, "  Skyper:  "))
+        page.kind = PageKind::Alpha;
+    else if (consume(report, "  Numeric: "))
+        page.kind = PageKind::Numeric;
+    else
+        return std::nullopt;
+    page.text = withoutTrailingFill(report);
+    if (page.text.empty())
+        page.kind = PageKind::ToneOnly;
+    return page;
+}
+
+} // namespace
+
+std::optional<Page> parsePageLine(std::string_view line) {
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.remove_suffix(1);
+    for (std::size_t at = line.find("POCSAG"); at != std::string_view::npos; at = line.find("POCSAG", at + 1)) {
+        std::string_view rest = line.substr(at + 6);
+        std::size_t baud = rest.find_first_not_of("0123456789");
+        if (baud == 0 || baud == std::string_view::npos || rest.substr(baud, 2) != ": ")
+            continue;
+        if (std::optional<Page> page = parseReport(rest.substr(baud + 2)))
+            return page;
+    }
+    return std::nullopt;
+}
+
+std::string messageForPage(const Page& page) {
+    if (page.kind == PageKind::ToneOnly)
+        return page.address + " Tonruf Funktion " + std::to_string(page.function);
+    return page.address + ' ' + page.text;
+}
+
+} // namespace kulverant

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kulverant {
+
+enum class PageKind { Alpha, Numeric, ToneOnly };
+
+/// One page as a POCSAG decoder's output line reports it.
+struct Page {
+    std::string address; // the RIC, digits only, no leading blanks
+    int function;        // 0 to 3
+    PageKind kind;
+    std::string text; // without trailing fill marks and blanks; empty for tone-only pages
+};
+
+/// The page of one output line of multimon-ng's POCSAG demodulators, such as
+///   POCSAG1200: Address: 1234567  Function: 3  Alpha:   Alarm Wache<NUL>
+/// wherever the line's report starts (--label and --timestamp put text
+/// before it), or nothing for any other line. An alphanumeric page whose text
+/// is empty once its fill is dropped counts as tone-only.
+std::optional<Page> parsePageLine(std::string_view line);
+
+/// The message that kulverant gets for a page: "<RIC> <text>", for a
+/// tone-only page "<RIC> Tonruf Funktion <n>".
+std::string messageForPage(const Page& page);
+
+} // namespace kulverant
