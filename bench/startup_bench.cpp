@@ -44,6 +44,7 @@ struct Program {
     fs::path messageDirectory;
     std::vector<std::string> environment; // added to the bench's own
     std::string tail = {};                // appended to every message
+    bool pageLine = false;                // the message as a decoder's line on standard input
 };
 
 struct Sample {
@@ -195,11 +196,13 @@ private:
 
 Sample runOnce(const Program& program, const std::string& message, XServer& x, FileWatch& files) {
     std::vector<std::string> arguments = program.command;
-    arguments.push_back(keyWord);
-    arguments.push_back("Alarm");
+    if (!program.pageLine) {
+        arguments.push_back(keyWord);
+        arguments.push_back("Alarm");
+    }
     // One argument a word, as a decoder passes them: Wine would quote an
     // argument with blanks, and the program would save the quotes.
-    for (std::size_t start = 0, blank; start <= message.size(); start = blank + 1) {
+    for (std::size_t start = 0, blank; !program.pageLine && start <= message.size(); start = blank + 1) {
         blank = std::min(message.find(' ', start), message.size());
         arguments.push_back(message.substr(start, blank - start));
     }
@@ -230,15 +233,35 @@ Sample runOnce(const Program& program, const std::string& message, XServer& x, F
     Sample sample;
     bool fixedDone = false, keyedDone = false;
     Window window = None;
-    const Clock::time_point start = Clock::now();
+    // The glue already runs and waits for its decoder's next line, which
+    // comes as soon as it waits: after a long idle time, waking the CPU adds
+    // the same for the glue as for a decoder that starts kulverant itself.
+    int lines[2] = {-1, -1};
+    if (program.pageLine && ::pipe2(lines, O_CLOEXEC) != 0)
+        die("pipe");
     pid_t pid;
     posix_spawn_file_actions_t quiet;
     posix_spawn_file_actions_init(&quiet);
     posix_spawn_file_actions_addopen(&quiet, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    if (program.pageLine)
+        posix_spawn_file_actions_adddup2(&quiet, lines[0], STDIN_FILENO);
+    Clock::time_point start = Clock::now();
     int spawned = ::posix_spawnp(&pid, argv[0], &quiet, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&quiet);
     if (spawned != 0)
         die("cannot start " + arguments[0]);
+    if (program.pageLine) {
+        ::close(lines[0]);
+        ::usleep(1000);
+        char line[128 * 1024];
+        int length = std::snprintf(line, sizeof line, "POCSAG1200: Address: %7s  Function: 3  Alpha:   Alarm %s\n",
+                                   keyWord, message.c_str());
+        start = Clock::now();
+        if (length <= 0 || static_cast<std::size_t>(length) >= sizeof line ||
+            ::write(lines[1], line, static_cast<std::size_t>(length)) != length)
+            die("cannot hand the line over");
+        ::close(lines[1]);
+    }
     int exited = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
     for (;;) {
         pollfd watched[] = {{exited, POLLIN, 0}, {files.descriptor(), POLLIN, 0}, {x.descriptor(), POLLIN, 0}};
@@ -329,10 +352,10 @@ int main(int argc, char** argv) {
         else if (i + 1 < argc && option.starts_with("--"))
             paths[option.substr(2)] = argv[++i];
         else
-            die("usage: startup_bench --kulverant P --floor-files P --floor-qt P --floor-xlib P --json P "
+            die("usage: startup_bench --kulverant P --kulverant-multimon P --floor-files P --floor-qt P --floor-xlib P --json P "
                 "[--kulverant-exe P --floor-win32 P --wine-prefix P] [--runs N] [--check]");
     }
-    for (const char* required : {"kulverant", "floor-files", "floor-qt", "floor-xlib", "json"})
+    for (const char* required : {"kulverant", "kulverant-multimon", "floor-files", "floor-qt", "floor-xlib", "json"})
         if (!paths.count(required))
             die(std::string("--") + required + " is missing");
 
@@ -357,6 +380,10 @@ int main(int argc, char** argv) {
         {"  same, 100 000 characters", {paths["kulverant"]}, false, true, true, messages, homeEnvironment,
          " " + std::string(100000, 'x')},
         {"  same, 5 000 words", {paths["kulverant"]}, false, true, true, messages, homeEnvironment, manyWords},
+        {"kulverant-multimon, page line", {paths["kulverant-multimon"]}, false, true, false, messages,
+         homeEnvironment, {}, true},
+        {"  same, 500 characters", {paths["kulverant-multimon"]}, false, true, false, messages, homeEnvironment,
+         " " + std::string(500, 'x'), true},
         {"  window, one 100 000-char word", {paths["kulverant"]}, true, true, true, messages, homeEnvironment,
          std::string(100000, 'x')},
         {"bare Qt window (floor)", {paths["floor-qt"]}, true, false, true, messages, homeEnvironment},
@@ -377,7 +404,7 @@ int main(int argc, char** argv) {
         files.watch(wineMessages);
         programs.push_back({"kulverant.exe (Wine)", {"wine", paths["kulverant-exe"]}, true, true, true, wineMessages, {}});
         // Long messages in words of six characters, as pager texts come.
-        for (std::size_t characters : {2000, 30000}) {
+        for (std::size_t characters : {2000, 10000, 30000}) {
             std::string words;
             while (words.size() < characters)
                 words += " Wache";
@@ -420,7 +447,11 @@ int main(int argc, char** argv) {
     for (std::size_t p = 0; p < programs.size(); ++p) {
         const Figures& f = figures[p];
         const std::string& name = programs[p].name;
-        const Figures* filesFloor = name.starts_with("kulverant") && !name.ends_with("(Wine)") ? fileFloor : nullptr;
+        // The glue's line against starting kulverant directly.
+        const bool glue = programs[p].pageLine;
+        const Figures* filesFloor = glue ? noDisplay
+                                    : name.starts_with("kulverant") && !name.ends_with("(Wine)") ? fileFloor
+                                                                                                : nullptr;
         const bool windowed = programs[p].showsWindow && programs[p].display;
         // A long message's window is measured against the same program's short one.
         const Figures* windowFloor = name == "kulverant"                 ? qtFloor
@@ -435,7 +466,7 @@ int main(int argc, char** argv) {
                     cell(f.files, filesFloor ? &filesFloor->files : nullptr, "ms").c_str(),
                     cell(f.window, windowFloor ? &windowFloor->window : nullptr, "ms").c_str(),
                     cell(f.rss, name == "kulverant" && qtFloor ? &qtFloor->rss : nullptr, "MB").c_str(),
-                    windowed ? "-" : cell(f.total, totalFloor ? &totalFloor->total : nullptr, "ms").c_str());
+                    windowed || glue ? "-" : cell(f.total, totalFloor ? &totalFloor->total : nullptr, "ms").c_str());
     }
 
     std::ofstream json(paths["json"]);

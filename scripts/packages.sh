@@ -1,8 +1,9 @@
 # The Debian packages each command needs; sourced by the scripts beside it.
 # fonts-liberation2 gives Arial's metrics where Arial itself is missing.
 build_packages=(cmake ninja-build g++ qt6-base-dev fonts-liberation2)
-# locales: the German locale that the failure reports are tested in.
-test_packages=(libgtest-dev xvfb xdotool imagemagick dpkg-dev file locales)
+# locales: the German locales that reports and the window are tested in;
+# multimon-ng: the real decoder at the head of the decoder chain's tests.
+test_packages=(libgtest-dev xvfb xdotool imagemagick dpkg-dev file locales multimon-ng)
 # The sanitizer build and the fuzzer: clang with its runtime libraries.
 sanitize_packages=(clang libclang-rt-14-dev)
 

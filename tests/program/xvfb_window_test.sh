@@ -164,5 +164,24 @@ if [ -z "$prefix" ]; then
   stop
 fi
 
+# kulverant-multimon starts a window per page and never waits for one: it
+# ends with its input while both windows stay open.
+if [ -z "$prefix" ]; then
+  rm -rf "$messages"; mkdir -p "$messages"
+  glue_status=0
+  printf 'POCSAG1200: Address: %7d  Function: 3  Alpha:   Alarm %s\n' 11 eins 22 zwei \
+    | HOME=$work timeout 5 "$(dirname "$program")/kulverant-multimon" 2>"$work/report" || glue_status=$?
+  [ "$glue_status" = 0 ] || fail "kulverant-multimon: Status $glue_status ($(cat "$work/report"))"
+  windows=
+  for _ in $(seq 200); do
+    windows=$(xdotool search --onlyvisible --name '^Tevra Pocsag Display$' 2>/dev/null | wc -l) || true
+    [ "$windows" -ge 2 ] && break
+    sleep 0.05
+  done
+  [ "$windows" = 2 ] || fail "kulverant-multimon: $windows Fenster statt 2"
+  [ "$(cat "$messages/Kulverant.txt")" = "ZIZ: 22 Alarm zwei" ] || fail "kulverant-multimon: Reihenfolge"
+  pkill -f "^$program " || true
+fi
+
 echo "$((failures == 0 ? 1 : 0)) passed, $((failures == 0 ? 0 : 1)) failed"
 [ "$failures" -eq 0 ]
