@@ -120,6 +120,42 @@ LRESULT CALLBACK keepDialogKeys(HWND window, UINT message, WPARAM wParam, LPARAM
     return result;
 }
 
+// Wine's rich-edit control shapes a run of equally formatted text as a whole,
+// and the rest of the run again for every wrapped row: a long paragraph takes
+// time and memory that grow with its square. So the text goes in in pieces of
+// about a thousand characters, each ending after a blank, with wrapping off
+// until the end; neighbouring pieces differ in their language (German, and
+// German as in Austria), which nobody sees but keeps the control from merging
+// them into one run. The text itself is unchanged.
+void fillTextArea(HWND area, const std::wstring& text) {
+    constexpr std::size_t pieceSize = 1000;
+    SendMessageW(area, EM_SETTARGETDEVICE, 0, 1);
+    CHARFORMAT2W format{};
+    format.cbSize = sizeof format;
+    format.dwMask = CFM_LCID;
+    bool austrian = false;
+    for (std::size_t at = 0; at < text.size();) {
+        std::size_t end = std::min(text.size(), at + pieceSize);
+        std::size_t blank = text.find(L' ', end);
+        if (blank != std::wstring::npos && blank < at + 2 * pieceSize)
+            end = blank + 1;
+        else if (end < text.size() && IS_HIGH_SURROGATE(text[end - 1]))
+            ++end;
+        format.lcid = austrian ? MAKELCID(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN_AUSTRIAN), SORT_DEFAULT)
+                               : MAKELCID(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), SORT_DEFAULT);
+        austrian = !austrian;
+        SendMessageW(area, EM_SETSEL, static_cast<WPARAM>(-1), -1);
+        SendMessageW(area, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
+        std::wstring piece = text.substr(at, end - at);
+        SendMessageW(area, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(piece.c_str()));
+        at = end;
+    }
+    SendMessageW(area, EM_SETTARGETDEVICE, 0, 0);
+    SendMessageW(area, EM_SETSEL, 0, 0);
+    // Made read-only only once filled, as the text went in as replaced selections.
+    SendMessageW(area, EM_SETREADONLY, TRUE, 0);
+}
+
 class Library {
 public:
     explicit Library(const wchar_t* name) : module_(loadSystemLibrary(name)) {}
@@ -220,7 +256,7 @@ LRESULT MessageWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         layOut(dpiForWindow(window_));
         // Only now that the control has its size: filled while it was 0 x 0,
         // it lays out a long text one character per line, which takes seconds.
-        SetWindowTextW(controls_[textAreaIndex], text_.c_str());
+        fillTextArea(controls_[textAreaIndex], text_);
         text_ = std::wstring();
         return 0;
     case WM_COMMAND:
@@ -258,10 +294,12 @@ bool MessageWindow::createControls(HINSTANCE instance) {
             style |= SS_NOPREFIX | SS_CENTERIMAGE | (row.alignment == TextAlignment::Centre ? SS_CENTER : SS_LEFT);
             break;
         case ControlKind::TextArea:
-            // Read-only: what is typed here would reach nobody. Selecting and
-            // copying still work.
+            // Read-only once filled: what is typed here would reach nobody.
+            // Selecting and copying still work.
             className = MSFTEDIT_CLASS;
-            style |= WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY;
+            // The scroll bar is always there: appearing once the text
+            // overflows, it would make the control wrap the text again.
+            style |= WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_DISABLENOSCROLL;
             extendedStyle = WS_EX_CLIENTEDGE;
             break;
         case ControlKind::Button:

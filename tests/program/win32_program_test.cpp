@@ -164,6 +164,22 @@ TEST(WindowsProgram, WindowKeepsItsLayout) {
     EXPECT_EQ(program.exitCode(5000), 0u);
 }
 
+// The text area is filled in pieces; read back, it must be the message, whole.
+TEST(WindowsProgram, LongMessageShownWhole) {
+    fs::create_directories(messageDirectory);
+    std::wstring words;
+    for (int i = 0; i < 5000; ++i)
+        words += i % 7 ? L" W\u00e4che" : L" \U0001F692x";
+    Process program(L"123" + words);
+    HWND window = findWindow(program, 60000);
+    ASSERT_NE(window, nullptr);
+    HWND area = GetWindow(GetWindow(window, GW_CHILD), GW_HWNDNEXT);
+    EXPECT_EQ(windowText(area), L"ZIZ: 123" + words);
+    EXPECT_TRUE(GetWindowLongW(area, GWL_STYLE) & ES_READONLY);
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(program.exitCode(10000), 0u);
+}
+
 // Alarms come in bursts: the starts overlap while Windows programs keep
 // reading the files, each holding a file open just as it is to be replaced.
 TEST(WindowsProgram, ABurstNeverShowsAReaderAPartialFile) {
