@@ -13,4 +13,9 @@ namespace kulverant {
 /// that cannot be converted is an error, never an empty file.
 Expected<std::string, SystemError> plainTextBytes(std::string_view text);
 
+#ifdef _WIN32
+/// The same for a given Windows code page rather than the system's.
+Expected<std::string, SystemError> plainTextBytes(std::string_view text, unsigned codePage);
+#endif
+
 } // namespace kulverant

@@ -14,10 +14,13 @@ namespace kulverant {
 // activeCodePage), every character has its bytes, and Windows refuses that
 // flag there.
 Expected<std::string, SystemError> plainTextBytes(std::string_view text) {
+    return plainTextBytes(text, GetACP());
+}
+
+Expected<std::string, SystemError> plainTextBytes(std::string_view text, unsigned codePage) {
     std::wstring wide = wideFromUtf8(text);
     if (wide.empty())
         return std::string();
-    const UINT codePage = GetACP();
     const DWORD flags = codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
     int wideLength = static_cast<int>(wide.size());
     int length = WideCharToMultiByte(codePage, flags, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);

@@ -112,6 +112,15 @@ prepare() {
         cp "$planted_library" "$work/cwd/libkulverant_window.so"; directory=$work/cwd
         run=(unshare --mount sh -c 'mount -t tmpfs none /proc && exec "$@"' sh
              env DISPLAY=:65000 KULVERANT_PLANTED_MARK="$work/geladen" HOME="$work/home" "$work/nolib/kulverant") ;;
+      # The code page that Windows 10 and 11 can set for all programs.
+      utf8-code-page) mkdir -p "$work/utf8"
+        wine "$KULVERANT_UTF8_CODE_PAGE" "$(winepath -w "$program")" "$(winepath -w "$work/utf8")\\kulverant.exe" || return 1
+        run[1]=$work/utf8/kulverant.exe ;;
+      # A Windows reader holding Kulverant.txt open, sharing writing or not.
+      held-rw|held-r) wine "$KULVERANT_HOLD_FILE" 'C:\Pocsag\Kulverant.txt' "${step#held-}" 8 >"$work/held" &
+        local waited
+        for waited in $(seq 200); do grep -q offen "$work/held" 2>/dev/null && break; sleep 0.05; done
+        grep -q offen "$work/held" ;;
       fsize=*) run=(prlimit --fsize="${step#fsize=}" "${run[@]}") ;;
       *) echo "unbekannte Vorbereitung $step" >&2; return 1 ;;
     esac

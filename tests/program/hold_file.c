@@ -1,0 +1,23 @@
+/* A Windows reader that holds a file open for a while, sharing reading and
+   writing ("rw", most C runtimes' default) or only reading ("r"). Says
+   "offen" on standard output once the file is open.
+     hold_file PATH rw|r SECONDS */
+#include <windows.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc != 4)
+        return 2;
+    DWORD share = FILE_SHARE_READ | (wcscmp(argv[2], L"rw") == 0 ? FILE_SHARE_WRITE : 0);
+    HANDLE file = CreateFileW(argv[1], GENERIC_READ, share, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return 1;
+    puts("offen");
+    fflush(stdout);
+    Sleep((DWORD)_wtoi(argv[3]) * 1000);
+    CloseHandle(file);
+    return 0;
+}
