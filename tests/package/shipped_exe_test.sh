@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# The shipped kulverant.exe itself, unpacked from the release zip, under
+# Wine's 32-bit half: the rows of cases.tsv that a 32-bit build can break, the
+# window driven with real keys and clicks, and its layout at 96 and 144 dpi.
+#   shipped_exe_test.sh BUILD_DIR
+set -euo pipefail
+build=$(realpath "$1")
+tests=$(cd "$(dirname "$0")/.." && pwd)
+work=$(mktemp -d)
+prefix=$work/wineprefix
+trap 'WINEPREFIX=$prefix wineserver --kill 2>/dev/null || true; rm -rf "$work"' EXIT
+
+cpack --config "$build/CPackConfig.cmake" -B "$work/package" >/dev/null
+unzip -q "$work"/package/kulverant-*-win32.zip kulverant.exe -d "$work/shipped"
+exe=$work/shipped/kulverant.exe
+file -b "$exe" | grep -q '^PE32 ' || { echo "FEHLER: kein 32-Bit-Programm: $(file -b "$exe")" >&2; exit 1; }
+
+failures=0
+step() {
+  echo "== $1" >&2
+  shift
+  "$@" || { echo "FEHLER: $*" >&2; failures=$((failures + 1)); }
+}
+cases=(
+  "words"
+  "first word too long"
+  "device name CON"
+  "device name COM with superscript one"
+  "short name of another address's file"
+  "outside the code page: no look-alikes"
+  "UTF-8 as the code page: the text's UTF-8 bytes"
+)
+for name in "${cases[@]}"; do
+  step "$name" bash "$tests/program/run_cases.sh" "$exe" "$prefix" "$name"
+done
+step "Tasten und Klicks" bash "$tests/program/xvfb_window_test.sh" "$exe" "$work" "$prefix"
+
+# The layout test finds the program beside itself.
+cp "$build/bin/win32_program_tests.exe" "$work/shipped/"
+source "$tests/wine/wine-env" "$prefix" "$exe"
+for dpi in 96 144; do
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+  wineserver --wait
+  step "Layout bei $dpi dpi" env KULVERANT_DPI=$dpi "$tests/wine/wine-run" "$prefix" --display \
+    "$work/shipped/win32_program_tests.exe" --gtest_filter='*Layout*'
+done
+echo "$((failures == 0 ? 1 : 0)) passed, $((failures == 0 ? 0 : 1)) failed"
+[ "$failures" -eq 0 ]
