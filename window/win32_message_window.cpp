@@ -283,6 +283,8 @@ LRESULT MessageWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(window_, message, wParam, lParam);
 }
 
+// In table order: the heading comes just before the text area, which screen
+// readers therefore name after it; the others are named by their text.
 bool MessageWindow::createControls(HINSTANCE instance) {
     for (std::size_t i = 0; i < controlTable.size(); ++i) {
         const ControlSpec& row = controlTable[i];
