@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScrollBar>
 
 #include <cstdlib>
@@ -48,6 +49,11 @@ TEST(QtMessageWindow, ControlsKeepTheirPlacesAndNames) {
             EXPECT_DOUBLE_EQ(widget->font().pointSizeF(), expected.points);
         }
         EXPECT_EQ(widget->accessibleName(), QString::fromUtf8(expected.accessibleName));
+        if (auto* label = qobject_cast<QLabel*>(widget)) {
+            EXPECT_EQ(label->text(), widget->accessibleName());
+        } else if (auto* button = qobject_cast<QPushButton*>(widget)) {
+            EXPECT_EQ(button->text(), widget->accessibleName());
+        }
     }
     EXPECT_TRUE(control(window, headingName)->font().bold());
     // The notice's box runs past the window's edge; its text must not.
