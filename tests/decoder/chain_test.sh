@@ -37,6 +37,7 @@ declare -A wanted=()
 IFS=';' read -ra entries <<<"$files"
 for entry in "${entries[@]}"; do
   file=${entry%%=*}; wanted[$file]=1
+  [ "${entry#*=}" != '*' ] || { [ -s "$work/home/Pocsag/$file" ] || problems+=" $file fehlt;"; continue; }
   cmp -s <(expand "${entry#*=}") "$work/home/Pocsag/$file" \
     || problems+=" $file: '$(head -c 80 "$work/home/Pocsag/$file" 2>/dev/null | cat -v)';"
 done
