@@ -111,7 +111,10 @@ prepare() {
       no-proc) [ "$(id -u)" -eq 0 ] && ! grep -q __asan_init "$program" || return 1
         mkdir -p "$work/cwd" "$work/nolib"; cp "$program" "$work/nolib/"
         cp "$planted_library" "$work/cwd/libkulverant_window.so"; directory=$work/cwd
-        run=(unshare --mount sh -c 'mount -t tmpfs none /proc && exec "$@"' sh
+        # Private before the tmpfs goes on top, so that the host never sees it;
+        # in a chroot / is no mount point, so /proc is made private itself.
+        run=(unshare --mount --propagation unchanged
+             sh -c 'mount --make-private /proc && mount -t tmpfs none /proc && exec "$@"' sh
              env DISPLAY=:65000 KULVERANT_PLANTED_MARK="$work/geladen" HOME="$work/home" "$work/nolib/kulverant") ;;
       # The code page that Windows 10 and 11 can set for all programs.
       utf8-code-page) mkdir -p "$work/utf8"
