@@ -4,8 +4,9 @@ build_packages=(cmake ninja-build g++ qt6-base-dev fonts-liberation2)
 # locales: the German locales that reports and the window are tested in;
 # multimon-ng: the real decoder at the head of the decoder chain's tests.
 test_packages=(libgtest-dev xvfb xdotool imagemagick dpkg-dev file locales multimon-ng)
-# The sanitizer build and the fuzzer: clang with its runtime libraries.
-sanitize_packages=(clang libclang-rt-14-dev)
+# The sanitizer build and the fuzzer: clang with its runtime libraries, and
+# llvm for its symbolizer, which names the frames that suppressions match.
+sanitize_packages=(clang libclang-rt-14-dev llvm)
 
 # Whether this machine's kernel runs 32-bit x86 programs; some turn that off.
 # The probe is the smallest such program: it only exits with status 0.
