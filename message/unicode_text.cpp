@@ -25,7 +25,8 @@ void appendUtf8(std::string& out, char32_t c) {
 bool isHighSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool isLowSurrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
-// Decodes one sequence at text[i], advancing i; U+FFFD for an invalid one.
+} // namespace
+
 char32_t decodeUtf8(std::string_view text, std::size_t& i) {
     auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
     unsigned char lead = byte(i);
@@ -52,8 +53,6 @@ char32_t decodeUtf8(std::string_view text, std::size_t& i) {
     i += static_cast<std::size_t>(length);
     return c;
 }
-
-} // namespace
 
 std::string utf8FromUtf16(std::u16string_view text) {
     std::string out;

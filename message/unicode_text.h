@@ -10,6 +10,11 @@ namespace kulverant {
 // names, is carried through as its own three-byte sequence, so nothing is lost
 // or replaced on the way in and out.
 
+/// The character of the UTF-8 sequence at text[i], advancing i past it; for a
+/// byte that starts no valid sequence U+FFFD, advancing i by one. Encoded
+/// surrogates count as characters, as utf8FromUtf16 writes them.
+char32_t decodeUtf8(std::string_view text, std::size_t& i);
+
 /// UTF-16 to UTF-8, keeping unpaired surrogates.
 std::string utf8FromUtf16(std::u16string_view text);
 
