@@ -3,6 +3,7 @@
 #include "page_line.h"
 #include "repeat_filter.h"
 
+#include "message/executable_directory.h"
 #include "message/run_error.h"
 
 #include <cerrno>
@@ -70,15 +71,6 @@ bool parseOptions(int argc, char** argv, Options& options) {
     return true;
 }
 
-std::string programBeside() {
-    std::string path(4096, '\0');
-    ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size());
-    if (length <= 0 || static_cast<std::size_t>(length) >= path.size())
-        return {};
-    path.resize(static_cast<std::size_t>(length));
-    return path.substr(0, path.rfind('/') + 1) + "kulverant";
-}
-
 // Starts kulverant in a session of its own and waits until it closes its
 // standard output, which it does once both files are written: so pages that
 // come in a burst reach the files in their order, and no window is waited for.
@@ -129,8 +121,9 @@ int main(int argc, char** argv) {
     Options options;
     if (!parseOptions(argc, argv, options))
         return 2;
-    std::string program = programBeside();
-    if (program.empty() || ::access(program.c_str(), X_OK) != 0) {
+    std::string directory = executableDirectory();
+    std::string program = directory + "/kulverant";
+    if (directory.empty() || ::access(program.c_str(), X_OK) != 0) {
         note("kulverant nicht neben diesem Programm gefunden");
         return 1;
     }

@@ -2,11 +2,12 @@
 
 #include "qt_window_library.h"
 
+#include "message/executable_directory.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <dlfcn.h>
 #include <string>
-#include <unistd.h>
 
 namespace kulverant {
 
@@ -17,16 +18,6 @@ bool displayConfigured() {
         if (const char* value = std::getenv(name); value && *value)
             return true;
     return false;
-}
-
-// Empty where the program's own location cannot be read (no /proc).
-std::string executableDirectory() {
-    std::string path(4096, '\0');
-    ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size());
-    if (length <= 0 || static_cast<std::size_t>(length) >= path.size())
-        return {};
-    path.resize(static_cast<std::size_t>(length));
-    return path.substr(0, path.rfind('/'));
 }
 
 // The library lies beside the program in the build tree and in its own
