@@ -150,9 +150,10 @@ int main(int argc, char** argv) {
             note("Tonruf an " + page->address + " übergangen (nicht mit --tone-only genannt)");
             return;
         }
-        if (!repeats.letThrough(page->address, messageForPage(*page), RepeatFilter::Clock::now()))
+        std::string message = messageForPage(*page);
+        if (!repeats.letThrough(page->address, message, RepeatFilter::Clock::now()))
             return;
-        if (!startKulverant(program, messageForPage(*page)))
+        if (!startKulverant(program, message))
             status = 1;
     };
     char buffer[4096];
