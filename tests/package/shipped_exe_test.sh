@@ -43,11 +43,8 @@ step "Tasten und Klicks" bash "$tests/program/xvfb_window_test.sh" "$exe" "$work
 
 # The layout test finds the program beside itself.
 cp "$build/bin/win32_program_tests.exe" "$work/shipped/"
-source "$tests/wine/wine-env" "$prefix" "$exe"
 for dpi in 96 144; do
-  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
-  wineserver --wait
-  step "Layout bei $dpi dpi" env KULVERANT_DPI=$dpi "$tests/wine/wine-run" "$prefix" --display \
+  step "Layout bei $dpi dpi" "$tests/wine/wine-run" "$prefix" --display --dpi "$dpi" \
     "$work/shipped/win32_program_tests.exe" --gtest_filter='*Layout*'
 done
 echo "$((failures == 0 ? 1 : 0)) passed, $((failures == 0 ? 0 : 1)) failed"
