@@ -75,7 +75,6 @@ stop() { kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; }
 # Escape after a while, hence the wait), then keys that must reach
 # "Beenden" and press it, which proves that the first keys arrived too.
 key_cases=(
-  "|Tab space|both"
   "|shift+Tab space|both"
   "Escape Return|Tab space|both"
   "|ctrl+Tab space|windows"
