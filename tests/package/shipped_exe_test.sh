@@ -1,25 +1,35 @@
 #!/usr/bin/env bash
 # The shipped kulverant.exe itself, unpacked from the release zip, under
-# Wine's 32-bit half: the rows of cases.tsv that a 32-bit build can break, the
-# window driven with real keys and clicks, and its layout at 96 and 144 dpi.
-#   shipped_exe_test.sh BUILD_DIR
+# Wine's 32-bit half, natively or under qemu (see wine32-qemu): the rows of
+# cases.tsv that a 32-bit build can break, the window driven with real keys
+# and clicks, and its layout at 96 and 144 dpi.
+#   shipped_exe_test.sh BUILD_DIR native|qemu
 set -euo pipefail
 build=$(realpath "$1")
+mode=$2
 tests=$(cd "$(dirname "$0")/.." && pwd)
 work=$(mktemp -d)
 prefix=$work/wineprefix
-trap 'WINEPREFIX=$prefix wineserver --kill 2>/dev/null || true; rm -rf "$work"' EXIT
+trap 'WINEPREFIX=$prefix PATH=$prefix.bin:$PATH wineserver --kill 2>/dev/null || true; rm -rf "$work"' EXIT
 
-# Where the kernel runs no 32-bit code, Wine's 32-bit half cannot run here.
 source "$tests/../scripts/packages.sh"
-if ! can_run_i386; then
-  echo "übersprungen: dieser Kernel führt keine 32-Bit-Programme aus" >&2
-  exit 77
+if [ "$mode" = native ]; then
+  can_run_i386 || { echo "übersprungen: dieser Kernel führt keine 32-Bit-Programme aus" >&2; exit 77; }
+else
+  unshare --user --map-root-user --mount sh -c 'mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc' || {
+    echo "übersprungen: kein binfmt_misc in einem eigenen Benutzernamensraum (Linux 6.7, nicht in chroot)" >&2
+    exit 77
+  }
+  export KULVERANT_WINE32_ROOT=$build/wine32-root
+  "$tests/wine/wine32-root" "$KULVERANT_WINE32_ROOT"
 fi
 cpack --config "$build/CPackConfig.cmake" -B "$work/package" >/dev/null
 unzip -q "$work"/package/kulverant-*-win32.zip kulverant.exe -d "$work/shipped"
 exe=$work/shipped/kulverant.exe
 file -b "$exe" | grep -q '^PE32 ' || { echo "FEHLER: kein 32-Bit-Programm: $(file -b "$exe")" >&2; exit 1; }
+# Beside it what the tests run too, where a Wine under qemu sees it.
+cp "$build/bin/win32_program_tests.exe" "$KULVERANT_UTF8_CODE_PAGE" "$work/shipped/"
+export KULVERANT_UTF8_CODE_PAGE=$work/shipped/$(basename "$KULVERANT_UTF8_CODE_PAGE")
 
 failures=0
 step() {
@@ -42,7 +52,6 @@ done
 step "Tasten und Klicks" bash "$tests/program/xvfb_window_test.sh" "$exe" "$work" "$prefix"
 
 # The layout test finds the program beside itself.
-cp "$build/bin/win32_program_tests.exe" "$work/shipped/"
 for dpi in 96 144; do
   step "Layout bei $dpi dpi" "$tests/wine/wine-run" "$prefix" --display --dpi "$dpi" \
     "$work/shipped/win32_program_tests.exe" --gtest_filter='*Layout*'
