@@ -5,12 +5,12 @@
 
 #include "message/executable_directory.h"
 #include "message/run_error.h"
+#include "message/system_error.h"
 
 #include <cerrno>
 #include <charconv>
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <set>
@@ -77,7 +77,7 @@ bool parseOptions(int argc, char** argv, Options& options) {
 bool startKulverant(const std::string& program, const std::string& message) {
     int saved[2];
     if (::pipe2(saved, O_CLOEXEC) != 0) {
-        note(std::string("kann kulverant nicht starten: ") + std::strerror(errno));
+        note("kann kulverant nicht starten: " + lastSystemError().reason);
         return false;
     }
     posix_spawn_file_actions_t actions;
@@ -102,7 +102,7 @@ bool startKulverant(const std::string& program, const std::string& message) {
     ::close(saved[1]);
     if (failed) {
         ::close(saved[0]);
-        note("kann " + quotedForReport(program) + " nicht starten: " + std::strerror(failed));
+        note("kann " + quotedForReport(program) + " nicht starten: " + systemError(failed).reason);
         return false;
     }
     pollfd until{saved[0], POLLIN, 0};
@@ -163,7 +163,7 @@ int main(int argc, char** argv) {
             continue;
         if (length <= 0) {
             if (length < 0) {
-                note(std::string("Eingabe nicht lesbar: ") + std::strerror(errno));
+                note("Eingabe nicht lesbar: " + lastSystemError().reason);
                 status = 1;
             }
             break;
