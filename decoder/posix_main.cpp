@@ -151,7 +151,7 @@ int main(int argc, char** argv) {
             return;
         }
         std::string message = messageForPage(*page);
-        if (!repeats.letThrough(page->address, message, RepeatFilter::Clock::now()))
+        if (!repeats.letThrough(message, RepeatFilter::Clock::now()))
             return;
         if (!startKulverant(program, message))
             status = 1;

@@ -38,11 +38,11 @@ TEST(RepeatFilter, LetsAPageThroughOncePerWindow) {
     using namespace std::chrono_literals;
     RepeatFilter::Clock::time_point start;
     RepeatFilter filter(10s);
-    EXPECT_TRUE(filter.letThrough("5", "Feuer", start));
-    EXPECT_FALSE(filter.letThrough("5", "Feuer", start + 9s));
-    EXPECT_TRUE(filter.letThrough("6", "Feuer", start + 9s));
-    EXPECT_TRUE(filter.letThrough("5", "Feuer!", start + 9s));
-    EXPECT_TRUE(filter.letThrough("5", "Feuer", start + 10s));
+    EXPECT_TRUE(filter.letThrough("5 Feuer", start));
+    EXPECT_FALSE(filter.letThrough("5 Feuer", start + 9s));
+    EXPECT_TRUE(filter.letThrough("6 Feuer", start + 9s));
+    EXPECT_TRUE(filter.letThrough("5 Feuer!", start + 9s));
+    EXPECT_TRUE(filter.letThrough("5 Feuer", start + 10s));
 }
 
 } // namespace
