@@ -84,9 +84,8 @@ int main(int argc, char** argv) {
     for (int i = 2; i < argc; ++i) {
         std::string page = argv[i];
         std::size_t first = page.find(','), second = page.find(',', first + 1);
-        std::string text = second == std::string::npos ? "" : page.substr(page.find(',', second + 1) + 1);
-        if (page.find(',', second + 1) == std::string::npos)
-            text.clear();
+        std::size_t third = second == std::string::npos ? second : page.find(',', second + 1);
+        std::string text = third == std::string::npos ? "" : page.substr(third + 1);
         for (int bit = 0; bit < 576; ++bit)
             sendBit(bit % 2 == 0);
         for (std::uint32_t word : transmission(page[0], static_cast<std::uint32_t>(std::stoul(page.substr(first + 1))),
