@@ -26,19 +26,21 @@ bool displayConfigured() {
 // of that name.
 void* windowSymbol(const char* name, std::string& problem) {
     static const std::string directory = executableDirectory();
+    if (directory.empty()) {
+        problem = "der Ort des Programms ist nicht lesbar";
+        return nullptr;
+    }
     static void* library = [] {
         void* handle = nullptr;
         for (const char* relative : {"/", "/../" KULVERANT_PRIVATE_LIBDIR "/"})
-            if (!directory.empty() &&
-                (handle = ::dlopen((directory + relative + KULVERANT_WINDOW_LIBRARY).c_str(), RTLD_NOW | RTLD_LOCAL)))
+            if ((handle = ::dlopen((directory + relative + KULVERANT_WINDOW_LIBRARY).c_str(), RTLD_NOW | RTLD_LOCAL)))
                 break;
         return handle;
     }();
     void* symbol = library ? ::dlsym(library, name) : nullptr;
     if (!symbol) {
-        const char* reason = directory.empty() ? nullptr : ::dlerror();
-        problem = reason ? reason : directory.empty() ? "der Ort des Programms ist nicht lesbar"
-                                                      : KULVERANT_WINDOW_LIBRARY " nicht gefunden";
+        const char* reason = ::dlerror();
+        problem = reason ? reason : KULVERANT_WINDOW_LIBRARY " nicht gefunden";
     }
     return symbol;
 }
