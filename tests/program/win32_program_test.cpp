@@ -74,7 +74,9 @@ HWND findWindow(const Process& process, DWORD waitMilliseconds = 30000) {
 // What a screen reader calls the control.
 std::wstring accessibleName(HWND control) {
     IAccessible* accessible = nullptr;
-    if (FAILED(AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+    // __uuidof, not IID_IAccessible: MinGW-w64's 64-bit oleacc import library
+    // has a code thunk of that name, which the linker would take for the GUID.
+    if (FAILED(AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
                                           reinterpret_cast<void**>(&accessible))))
         return L"(kein Objekt)";
     VARIANT self{};
