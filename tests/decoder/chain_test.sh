@@ -5,12 +5,10 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../program/case_text.sh"
-cases() { grep -v -e '^#' -e '^$' "$here/chain_cases.tsv"; }
-if [ "$1" = --list ]; then cases | cut -f1; exit 0; fi
+if [ "$1" = --list ]; then table_rows "$here/chain_cases.tsv" | cut -f1; exit 0; fi
 encoder=$(realpath "$1") glue=$(realpath "$2")
-line=$(cases | awk -F'\t' -v name="$3" '$1 == name')
-[ -n "$line" ] || { echo "kein Fall namens $3" >&2; exit 1; }
-IFS=$'\t' read -r name baud decoder_options glue_options pages files <<<"$line"
+row=$(table_rows "$here/chain_cases.tsv" "$3")
+IFS=$'\t' read -r name baud decoder_options glue_options pages files <<<"$row"
 [ "$decoder_options" != - ] || decoder_options=
 [ "$glue_options" != - ] || glue_options=
 
@@ -33,18 +31,8 @@ set -e
 
 problems=
 [ "$status" = 0 ] || problems+=" Status $status;"
-declare -A wanted=()
-IFS=';' read -ra entries <<<"$files"
-for entry in "${entries[@]}"; do
-  file=${entry%%=*}; wanted[$file]=1
-  [ "${entry#*=}" != '*' ] || { [ -s "$work/home/Pocsag/$file" ] || problems+=" $file fehlt;"; continue; }
-  cmp -s <(expand "${entry#*=}") "$work/home/Pocsag/$file" \
-    || problems+=" $file: '$(head -c 80 "$work/home/Pocsag/$file" 2>/dev/null | cat -v)';"
-done
-for file in "$work/home/Pocsag"/* "$work/home/Pocsag"/.[!.]*; do
-  [ -e "$file" ] || continue
-  [ -n "${wanted[${file##*/}]:-}" ] || problems+=" unerwartet: ${file##*/};"
-done
+messages=$work/home/Pocsag
+problems+=$(compare_files "$files")
 [ -z "$(ls -A "$work/cwd")" ] || problems+=" Datei im aktuellen Ordner angelegt;"
 if [ -n "$problems" ]; then
   echo "FEHLER $name:$problems" >&2

@@ -1,4 +1,5 @@
-# Sourced by the test drivers: the notation of their tables' texts.
+# Sourced by the test drivers: their tables' notation, and the comparison of
+# a message directory with a table's files.
 # The bytes a table field stands for: {N*TEXT} repeated, escapes resolved.
 expand() {
   local text=$1 result=
@@ -12,3 +13,44 @@ expand() {
   printf '%s' "$result"
 }
 
+# The rows of a table, without comments and blank lines; with a name, that row.
+table_rows() {
+  if [ $# -eq 1 ]; then grep -v -e '^#' -e '^$' "$1"; return; fi
+  local row
+  row=$(table_rows "$1" | awk -F'\t' -v name="$2" '$1 == name')
+  [ -n "$row" ] || { echo "kein Fall namens $2" >&2; return 1; }
+  printf '%s\n' "$row"
+}
+
+# Compares the folder $messages with name=content;... and says what differs:
+# name[MODE UID:GID] with the file's mode and owners, <dir> a folder, * any
+# content; '-' alone: no folder at all. Every other entry is unexpected.
+compare_files() {
+  local expected=$1 entry name content problems=
+  if [ "$expected" = - ]; then
+    [ ! -e "$messages" ] || problems="Meldungsverzeichnis besteht"
+    printf '%s' "$problems"; return
+  fi
+  local -A wanted=()
+  IFS=';' read -ra entries <<<"$expected"
+  for entry in "${entries[@]}"; do
+    name=$(expand "${entry%%=*}"); content=${entry#*=}
+    if [[ $name =~ ^(.*)\[([0-7]+\ [0-9]+:[0-9]+)\]$ ]]; then
+      name=${BASH_REMATCH[1]}
+      [ "$(stat -c '%a %u:%g' "$messages/$name" 2>/dev/null)" = "${BASH_REMATCH[2]}" ] \
+        || problems+=" $name: $(stat -c '%a %u:%g' "$messages/$name" 2>&1) statt ${BASH_REMATCH[2]};"
+    fi
+    wanted[$name]=1
+    if [ ! -e "$messages/$name" ]; then
+      problems+=" $name fehlt;"
+    elif [ "$content" = '<dir>' ]; then
+      [ -d "$messages/$name" ] || problems+=" $name ist kein Ordner;"
+    elif [ "$content" != '*' ] && ! cmp -s <(expand "$content") "$messages/$name"; then
+      problems+=" $name: '$(head -c 80 "$messages/$name" 2>/dev/null | cat -v)';"
+    fi
+  done
+  while IFS= read -r -d '' name; do
+    [ -n "${wanted[$name]:-}" ] || problems+=" unerwartet: $(printf '%q' "$name");"
+  done < <(find "$messages" -mindepth 1 -maxdepth 1 -printf '%f\0')
+  printf '%s' "$problems"
+}

@@ -14,22 +14,21 @@ read_case() {
     <<<"${1//$'\t'/$'\x1f'}"
 }
 column() { [ "$2" = = ] && printf '%s' "$1" || printf '%s' "$2"; }
-cases() { grep -v -e '^#' -e '^$' "$here/cases.tsv"; }
+source "$here/case_text.sh"
 
 if [ "$1" = --list ]; then
   while IFS= read -r line; do
     read_case "$line"
     if [ "$2" = linux ]; then result=$linux_result; else result=$(column "$linux_result" "$windows_result"); fi
     [ "$result" = - ] || printf '%s\n' "$name"
-  done < <(cases)
+  done < <(table_rows "$here/cases.tsv")
   exit 0
 fi
 program=$1
 if [ $# -eq 3 ]; then prefix=$2; wanted=$3; else prefix=; wanted=$2; fi
 planted_library=${KULVERANT_PLANTED_LIBRARY:-}
-line=$(cases | awk -F'\t' -v name="$wanted" '$1 == name')
-[ -n "$line" ] || { echo "kein Fall namens $wanted" >&2; exit 1; }
-read_case "$line"
+row=$(table_rows "$here/cases.tsv" "$wanted")
+read_case "$row"
 work=$(mktemp -d)
 chmod 755 "$work"
 messages=$work/home/Pocsag
@@ -60,8 +59,6 @@ else
 fi
 chmod -R u+rwX "$messages" 2>/dev/null || true
 rm -rf "$messages" "$outside/fehlt"
-
-source "$here/case_text.sh"
 
 prepare() {
   local step
@@ -129,36 +126,6 @@ prepare() {
       *) echo "unbekannte Vorbereitung $step" >&2; return 1 ;;
     esac
   done
-}
-
-# Compares the message directory with name=content;... and says what differs.
-compare_files() {
-  local expected=$1 entry name content problems=
-  if [ "$expected" = - ]; then
-    [ ! -e "$messages" ] || problems="Meldungsverzeichnis besteht"
-    printf '%s' "$problems"; return
-  fi
-  local -A wanted=()
-  IFS=';' read -ra entries <<<"$expected"
-  for entry in "${entries[@]}"; do
-    name=$(expand "${entry%%=*}"); content=${entry#*=}
-    # name[MODE UID:GID]: the file's mode and owners too.
-    if [[ $name =~ ^(.*)\[([0-7]+\ [0-9]+:[0-9]+)\]$ ]]; then
-      name=${BASH_REMATCH[1]}
-      [ "$(stat -c '%a %u:%g' "$messages/$name" 2>/dev/null)" = "${BASH_REMATCH[2]}" ] \
-        || problems+=" $name: $(stat -c '%a %u:%g' "$messages/$name" 2>&1) statt ${BASH_REMATCH[2]};"
-    fi
-    wanted[$name]=1
-    if [ "$content" = '<dir>' ]; then
-      [ -d "$messages/$name" ] || problems+=" $name ist kein Ordner;"
-    elif [ "$content" != '*' ] && ! cmp -s <(expand "$content") "$messages/$name"; then
-      problems+=" $name: '$(head -c 80 "$messages/$name" 2>/dev/null | cat -v)';"
-    fi
-  done
-  while IFS= read -r -d '' name; do
-    [ -n "${wanted[$name]:-}" ] || problems+=" unerwartet: $(printf '%q' "$name");"
-  done < <(find "$messages" -mindepth 1 -maxdepth 1 -printf '%f\0')
-  printf '%s' "$problems"
 }
 
 if [ $platform = linux ]; then result=$linux_result files=$linux_files
