@@ -1,5 +1,5 @@
-// Any bytes as the message: the display text, the first word and the keyed
-// path must keep their promises on both platforms, whatever arrives over the air.
+// Any bytes as the message: the first word and the keyed path must keep their
+// promises on both platforms, whatever arrives over the air.
 #include "app/command_line.h"
 #include "message/keyed_path.h"
 #include "message/message_text.h"
@@ -40,9 +40,6 @@ void checkKeyedPath(std::string_view directory, std::string_view word, PathStyle
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string_view message(reinterpret_cast<const char*>(data), size);
-
-    std::string display = displayText(message);
-    check(display.size() == size + 5 && display.starts_with("ZIZ: ") && display.substr(5) == message);
 
     std::optional<std::string_view> word = firstWord(message);
     check(word.has_value() == !message.empty());
