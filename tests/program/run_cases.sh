@@ -86,6 +86,8 @@ prepare() {
         # Native first, as Windows itself loads a DLL it finds beside the program.
         run=(env WINEDLLOVERRIDES="msftedit=n,b;mscoree,mshtml=" "${run[@]}") ;;
       nobody) [ "$(id -u)" -ne 0 ] || { chown -R 65534:65534 "$messages"; run=(setpriv --reuid=65534 --regid=65534 --clear-groups "${run[@]}"); } ;;
+      foreign-keyed) [ "$(id -u)" -eq 0 ] || return 1
+        printf '%s' "$previous" >"$messages/123.txt"; chown 0:0 "$messages/123.txt"; chmod 644 "$messages/123.txt" ;;
       # The account's home then, nobody's: /nonexistent. Never the tester's own.
       no-home) [ "$(id -u)" -eq 0 ] || return 1; run=(env -u HOME "$program") ;;
       # A display that does not answer, and no window library beside the program.
