@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <random>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -46,6 +47,10 @@ public:
     }
     const std::string& path() const { return path_; }
     void keep() { path_.clear(); }
+    void remove() {
+        ::unlink(path_.c_str());
+        path_.clear();
+    }
 
 private:
     std::string path_;
@@ -119,18 +124,48 @@ bool folderRefused(int error) {
     return error == EACCES || error == EPERM;
 }
 
-// Rewrites the existing file itself: truncated, written, flushed. Where the
-// user may write the message files but not their folder (an admin's drop
-// folder), that still delivers the message, at the price that a reader may
-// catch the file half-written. Never creates a file and never follows a link.
+// Another start rewriting the same file in place would interleave its bytes
+// with these and leave a mix of both messages: in-place writers take turns
+// with an advisory lock, which readers, who take none, never wait for. The
+// wait is bounded, so that a program holding the lock for good cannot hold
+// the alarm back without a report.
+bool takeTurn(int fd) {
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            return true;
+        if (errno != EWOULDBLOCK && errno != EINTR)
+            return false;
+        ::usleep(10000);
+    }
+    errno = EWOULDBLOCK;
+    return false;
+}
+
+// Rewrites the existing file itself, where the user may write the message
+// files but not their folder (an admin's drop folder). A reader may catch the
+// file half-written meanwhile, but a failure leaves the old message whole:
+// the room for the new one is reserved first, so that a full disk, a quota or
+// the file-size limit fails before the old bytes are touched; then the new
+// bytes are written over them and the file is cut to their length. Only a
+// device error while writing can still tear it. Never creates a file and
+// never follows a link.
 Expected<void, SystemError> rewriteInPlace(const std::string& path, std::string_view bytes) {
     FileDescriptor file(::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat opened {};
-    if (file.get() < 0 || ::fstat(file.get(), &opened) != 0)
+    if (file.get() < 0 || !takeTurn(file.get()) || ::fstat(file.get(), &opened) != 0)
         return Unexpected(lastSystemError());
     if (!S_ISREG(opened.st_mode))
         return Unexpected(systemError(EACCES));
-    if (::ftruncate(file.get(), 0) != 0 || !writeAll(file.get(), bytes) || ::fsync(file.get()) != 0 || !file.close())
+    const auto length = static_cast<off_t>(bytes.size());
+    if (int error = ::posix_fallocate(file.get(), 0, length); error != 0) {
+        // Reserving may have lengthened the file with zeros before it failed.
+        struct stat now {};
+        if (::fstat(file.get(), &now) == 0 && now.st_size > opened.st_size)
+            ::ftruncate(file.get(), opened.st_size);
+        return Unexpected(systemError(error));
+    }
+    if (!writeAll(file.get(), bytes) || ::ftruncate(file.get(), length) != 0 || ::fsync(file.get()) != 0 ||
+        !file.close())
         return Unexpected(lastSystemError());
     return {};
 }
@@ -179,9 +214,12 @@ Expected<void, SystemError> replaceFile(const std::string& path, std::string_vie
     if (!writeAll(file.get(), bytes) || ::fsync(file.get()) != 0 || !file.close())
         return Unexpected(lastSystemError());
     if (::rename(temporary.path().c_str(), path.c_str()) != 0) {
-        // A sticky folder lets only a file's owner replace it.
-        if (replacesRegularFile && folderRefused(errno))
+        // A sticky folder lets only a file's owner replace it. The temporary
+        // file goes first, to leave its room to the rewrite.
+        if (replacesRegularFile && folderRefused(errno)) {
+            temporary.remove();
             return rewriteInPlace(path, bytes);
+        }
         return Unexpected(lastSystemError());
     }
     temporary.keep();

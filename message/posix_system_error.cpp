@@ -18,6 +18,7 @@ ErrorNumber errorNumberForErrno(int code) {
     case EPERM:
     case EROFS:
     case ETXTBSY:
+    case EWOULDBLOCK: // another program keeps the file locked
         return ErrorNumber::PermissionDenied;
     case ENOSPC:
     case EDQUOT:

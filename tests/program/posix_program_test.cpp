@@ -1,9 +1,11 @@
-// The built program under load: bursts of starts with readers polling the
-// files, and starts stopped by a signal in the middle of a save. The single
-// cases are in cases.tsv.
+// The built program under load and under faults: bursts of starts with
+// readers polling the files, starts stopped by a signal in the middle of a
+// save, starts rewriting the same file in place at once, and every file
+// operation failing in turn. The single cases are in cases.tsv.
 #include "burst.h"
 
 #include <csignal>
+#include <grp.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -24,22 +26,31 @@ protected:
         home = pattern;
         messages = home / "Pocsag";
     }
-    void TearDown() override { fs::remove_all(home); }
+    void TearDown() override {
+        fs::permissions(messages, fs::perms::owner_all, fs::perm_options::add, ignored);
+        fs::remove_all(home);
+    }
 
-    // Starts the program as a decoder does, standard error discarded.
-    pid_t start(const std::vector<std::string>& arguments) {
+    // Starts the program as a decoder does, with standard error going to
+    // errors, as the unprivileged user nobody where asked.
+    pid_t start(const std::vector<std::string>& arguments, std::vector<std::string> environment = {},
+                const char* errors = "/dev/null", bool asNobody = false) {
         std::vector<std::string> strings = {KULVERANT_EXE};
         strings.insert(strings.end(), arguments.begin(), arguments.end());
-        std::string homeVariable = "HOME=" + home.string();
+        environment.insert(environment.end(), {"HOME=" + home.string(), "LC_ALL=C"});
         pid_t pid = ::fork();
         if (pid == 0) {
-            std::vector<char*> argv;
-            for (std::string& s : strings)
-                argv.push_back(s.data());
-            argv.push_back(nullptr);
-            char* envp[] = {homeVariable.data(), const_cast<char*>("LC_ALL=C"), nullptr};
-            ::freopen("/dev/null", "w", stderr);
-            ::execve(argv[0], argv.data(), envp);
+            auto pointers = [](std::vector<std::string>& from) {
+                std::vector<char*> result;
+                for (std::string& s : from)
+                    result.push_back(s.data());
+                result.push_back(nullptr);
+                return result;
+            };
+            ::freopen(errors, "w", stderr);
+            if (asNobody && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+                ::_exit(126);
+            ::execve(strings[0].c_str(), pointers(strings).data(), pointers(environment).data());
             ::_exit(127);
         }
         return pid;
@@ -50,8 +61,28 @@ protected:
         return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
 
+    // The message folder with the given files, or an admin's drop folder:
+    // root's, mode 0555, its files nobody's with mode 0644, so that nobody
+    // may write the files but not replace them.
+    void prepare(const std::map<std::string, std::string>& files, bool dropFolder = false) {
+        fs::permissions(messages, fs::perms::owner_all, fs::perm_options::add, ignored);
+        fs::remove_all(messages);
+        fs::create_directories(messages);
+        fs::permissions(home, fs::perms::all & ~fs::perms::group_write & ~fs::perms::others_write);
+        for (const auto& [name, content] : files) {
+            std::ofstream(messages / name, std::ios::binary) << content;
+            if (dropFolder) {
+                ASSERT_EQ(::chown((messages / name).c_str(), 65534, 65534), 0);
+            }
+        }
+        if (dropFolder)
+            fs::permissions(messages, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                          fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    }
+
     fs::path home;
     fs::path messages;
+    std::error_code ignored;
 };
 
 TEST_F(ProgramUnderLoad, ABurstNeverShowsAReaderAPartialFile) {
@@ -100,6 +131,70 @@ TEST_F(ProgramUnderLoad, ASignalDuringASaveLeavesNoTemporaryFile) {
         std::string name = entry.path().filename().string(), content = readBytes(entry.path());
         EXPECT_TRUE(name == "Kulverant.txt" || name == "123.txt") << name;
         EXPECT_TRUE(content == message || (name == "Kulverant.txt" && content == previous)) << name;
+    }
+}
+
+// In a drop folder the files are rewritten in place; two starts at once must
+// leave one whole message, never the short one over the long one's tail.
+TEST_F(ProgramUnderLoad, StartsRewritingInPlaceTakeTurns) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "the drop folder needs root to make";
+    const std::string longText(100000, 'L');
+    prepare({{"Kulverant.txt", "ZIZ: B vorige Meldung"}, {"B.txt", "ZIZ: B vorige Meldung"}}, /*dropFolder=*/true);
+    for (int pair = 0; pair < 400; ++pair) {
+        pid_t first = start({"B", longText}, {}, "/dev/null", /*asNobody=*/true);
+        pid_t second = start({"B", "short"}, {}, "/dev/null", /*asNobody=*/true);
+        ASSERT_EQ(finish(first), savedWithoutWindow);
+        ASSERT_EQ(finish(second), savedWithoutWindow);
+        for (const char* name : {"Kulverant.txt", "B.txt"}) {
+            std::string content = readBytes(messages / name);
+            ASSERT_TRUE(content == "ZIZ: B " + longText || content == "ZIZ: B short")
+                << name << " after pair " << pair << ": " << content.size() << " bytes";
+        }
+    }
+}
+
+// As SQLite's I/O error tests do: the first, the second, ... file operation of
+// a start fails, until a start meets no failure. Each file then holds the old
+// message or the new one, whole; a start that reports success wrote both, and
+// no temporary file stays. Replaced, and rewritten in place in a drop folder
+// with a longer and a shorter message.
+TEST_F(ProgramUnderLoad, EveryFailingFileOperationLeavesTheOldOrTheNewMessageWhole) {
+    struct Case {
+        const char* name;
+        bool dropFolder;
+        std::string previous;
+        std::string text;
+    };
+    const Case cases[] = {
+        {"replaced", false, "ZIZ: 123 alt", std::string(20000, 'n')},
+        {"in place, longer", true, "ZIZ: 123 alt", std::string(20000, 'n')},
+        {"in place, shorter", true, "ZIZ: 123 " + std::string(20000, 'a'), "kurz"},
+    };
+    const fs::path errors = home / "errors";
+    for (const Case& row : cases) {
+        if (row.dropFolder && ::geteuid() != 0)
+            continue;
+        const std::string message = "ZIZ: 123 " + row.text;
+        int failed = 0;
+        for (bool failing = true; failing; ++failed) {
+            SCOPED_TRACE(std::string(row.name) + ", operation " + std::to_string(failed + 1));
+            prepare({{"Kulverant.txt", row.previous}, {"123.txt", row.previous}}, row.dropFolder);
+            int status = finish(start({"123", row.text},
+                                      {"LD_PRELOAD=" FAILING_LIBRARY, "KULVERANT_FAIL_AT=" + std::to_string(failed + 1)},
+                                      errors.c_str(), row.dropFolder));
+            std::string report = readBytes(errors);
+            failing = report.find("failing_file_operations: ") != std::string::npos;
+            EXPECT_TRUE(status == savedWithoutWindow || (status == 1 && report.find("Laufzeitfehler") != std::string::npos))
+                << status << ": " << report;
+            for (const auto& entry : fs::directory_iterator(messages)) {
+                std::string name = entry.path().filename().string(), content = readBytes(entry.path());
+                EXPECT_TRUE(name == "Kulverant.txt" || name == "123.txt") << name;
+                EXPECT_TRUE(content == message || (content == row.previous && status != savedWithoutWindow))
+                    << name << " holds " << content.size() << " bytes; " << report;
+            }
+        }
+        EXPECT_GT(failed, 5) << row.name << ": too few operations failed to have been caught";
     }
 }
 

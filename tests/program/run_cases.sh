@@ -76,10 +76,11 @@ prepare() {
       long-file) printf '%s' "$previous" >"$messages/1234567890.txt"
         short=$(wine winepath -s 'C:\Pocsag\1234567890.txt' 2>/dev/null | tr -d '\r')
         short=${short##*\\}; short=${short%.*} ;;
-      full-disk)
+      full-disk|full-disk=*)
         mount -t tmpfs -o size=64k tmpfs "$messages" || return 1
         printf '%s' "$previous" >"$messages/Kulverant.txt"
-        dd if=/dev/zero of="$messages/voll" bs=4k 2>/dev/null || true ;;
+        dd if=/dev/zero of="$messages/voll" bs=4k 2>/dev/null || true
+        [ "$step" = full-disk ] || truncate -s "-${step#full-disk=}K" "$messages/voll" ;;
       planted-dll) mkdir -p "$work/planted"
         cp "$program" "$(dirname "$program")/planted/Msftedit.dll" "$work/planted/"
         run[1]=$work/planted/$(basename "$program")

@@ -1,0 +1,93 @@
+/* Preloaded into the program: makes its Nth file operation fail, N taken from
+   KULVERANT_FAIL_AT, and says which one on standard error. A write that needs
+   room writes half, as on a disk that fills up, and the next such write
+   fails. Writes over bytes the file already has and cuts need no room: only a
+   device error fails them, and the README says what that does to a file
+   rewritten in place. They are not counted and never fail here. */
+#define _GNU_SOURCE
+#include <dlfcn.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#define NEXT(name) (__extension__(__typeof__(&name))dlsym(RTLD_NEXT, #name))
+
+static int full;
+
+static int failsNow(const char* operation) {
+    static long count;
+    const char* at = getenv("KULVERANT_FAIL_AT");
+    if (!at || ++count != atol(at))
+        return 0;
+    char note[64];
+    int length = snprintf(note, sizeof note, "failing_file_operations: %s\n", operation);
+    NEXT(write)(STDERR_FILENO, note, (size_t)length);
+    return 1;
+}
+
+static int needsRoom(int fd, off_t end) {
+    struct stat file;
+    return fstat(fd, &file) != 0 || !S_ISREG(file.st_mode) || end > file.st_size;
+}
+
+int open(const char* path, int flags, ...) {
+    va_list arguments;
+    va_start(arguments, flags);
+    mode_t mode = va_arg(arguments, mode_t);
+    va_end(arguments);
+    if (failsNow("open")) {
+        errno = EIO;
+        return -1;
+    }
+    return NEXT(open)(path, flags, mode);
+}
+
+ssize_t write(int fd, const void* data, size_t size) {
+    if (fd > STDERR_FILENO && needsRoom(fd, lseek(fd, 0, SEEK_CUR) + (off_t)size)) {
+        if (!full && failsNow("write")) {
+            full = 1;
+            size /= 2;
+        } else if (full) {
+            size = 0;
+        }
+        if (size == 0) {
+            errno = ENOSPC;
+            return -1;
+        }
+    }
+    return NEXT(write)(fd, data, size);
+}
+
+int posix_fallocate(int fd, off_t offset, off_t length) {
+    if (needsRoom(fd, offset + length) && (full || failsNow("posix_fallocate")))
+        return ENOSPC;
+    return NEXT(posix_fallocate)(fd, offset, length);
+}
+
+int ftruncate(int fd, off_t length) {
+    if (needsRoom(fd, length) && failsNow("ftruncate")) {
+        errno = EFBIG;
+        return -1;
+    }
+    return NEXT(ftruncate)(fd, length);
+}
+
+int fsync(int fd) {
+    if (failsNow("fsync")) {
+        errno = EIO;
+        return -1;
+    }
+    return NEXT(fsync)(fd);
+}
+
+int rename(const char* from, const char* to) {
+    if (failsNow("rename")) {
+        errno = EIO;
+        return -1;
+    }
+    return NEXT(rename)(from, to);
+}
