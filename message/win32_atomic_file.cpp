@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cwchar>
 #include <optional>
 
@@ -44,6 +45,10 @@ public:
     }
     const std::wstring& path() const { return path_; }
     void keep() { path_.clear(); }
+    void remove() {
+        DeleteFileW(path_.c_str());
+        path_.clear();
+    }
 
 private:
     std::wstring path_;
@@ -127,13 +132,14 @@ bool isSharingConflict(DWORD error) {
 }
 
 // A reader polling the file may hold it open for a moment without letting it
-// be replaced; the save waits for it briefly rather than lose the message.
-bool moveOver(const std::wstring& from, const std::wstring& to) {
-    for (int attempt = 0;; ++attempt) {
-        if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+// be replaced, and another start may be rewriting it; the save waits for them
+// briefly rather than lose the message.
+template <typename Attempt> bool waitingWhileShared(Attempt attempt) {
+    for (int tries = 0;; ++tries) {
+        if (attempt())
             return true;
         DWORD error = GetLastError();
-        if (!isSharingConflict(error) || attempt == 100) {
+        if (!isSharingConflict(error) || tries == 100) {
             SetLastError(error);
             return false;
         }
@@ -141,14 +147,46 @@ bool moveOver(const std::wstring& from, const std::wstring& to) {
     }
 }
 
-// Rewrites the file itself: truncated, written, flushed, as Windows' own
-// editors save. A reader that keeps the file open and shares writing but not
-// deletion (most C runtimes open files so) blocks a replacement for good, but
-// not this; only a reader that denies writing still stops the save.
+bool writeAt(HANDLE file, std::size_t offset, std::string_view bytes) {
+    LARGE_INTEGER position;
+    position.QuadPart = static_cast<LONGLONG>(offset);
+    return SetFilePointerEx(file, position, nullptr, FILE_BEGIN) && writeAll(file, bytes);
+}
+
+bool cutAt(HANDLE file, std::size_t length) {
+    return writeAt(file, length, {}) && SetEndOfFile(file);
+}
+
+// Rewrites the file itself, as Windows' own editors save. A reader that keeps
+// the file open and shares writing but not deletion (most C runtimes open
+// files so) blocks a replacement for good, but not this; only a reader that
+// denies writing still stops the save. Opened without sharing writing, so
+// that a second start rewriting the file waits for this one instead of
+// mixing its bytes in. The part of the new message beyond the old one's end
+// goes first, where it touches none of the old bytes: if the disk has no room
+// for it, the file is cut back and the old message stays whole. Then the rest
+// is written over the old bytes and the file cut to the new length. Only a
+// device error while writing that rest can still tear it.
 bool rewriteInPlace(const std::wstring& target, std::string_view bytes) {
-    FileHandle file(CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    return file.get() != INVALID_HANDLE_VALUE && SetEndOfFile(file.get()) && writeAll(file.get(), bytes) &&
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    if (!waitingWhileShared([&] {
+            handle = CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+            return handle != INVALID_HANDLE_VALUE;
+        }))
+        return false;
+    FileHandle file(handle);
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(file.get(), &size))
+        return false;
+    const std::size_t kept = std::min(bytes.size(), static_cast<std::size_t>(size.QuadPart));
+    if (!writeAt(file.get(), kept, bytes.substr(kept))) {
+        DWORD error = GetLastError();
+        cutAt(file.get(), static_cast<std::size_t>(size.QuadPart));
+        SetLastError(error);
+        return false;
+    }
+    return writeAt(file.get(), 0, bytes.substr(0, kept)) && cutAt(file.get(), bytes.size()) &&
            FlushFileBuffers(file.get()) && file.close();
 }
 
@@ -178,10 +216,15 @@ Expected<void, SystemError> replaceFile(const std::string& path, std::string_vie
 
     if (!writeAll(file.get(), bytes) || !FlushFileBuffers(file.get()) || !file.close())
         return Unexpected(lastSystemError());
-    if (!moveOver(temporary.path(), target)) {
+    if (!waitingWhileShared([&] {
+            return MoveFileExW(temporary.path().c_str(), target.c_str(),
+                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+        })) {
         DWORD error = GetLastError();
         if (!isSharingConflict(error))
             return failure(nameError(target, error));
+        // The temporary file goes first, to leave its room to the rewrite.
+        temporary.remove();
         if (!rewriteInPlace(target, bytes))
             return Unexpected(lastSystemError());
         return {};

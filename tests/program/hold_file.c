@@ -1,7 +1,8 @@
-/* A Windows reader that holds a file open for a while, sharing reading and
-   writing ("rw", most C runtimes' default) or only reading ("r"). Says
-   "offen" on standard output once the file is open.
-     hold_file PATH rw|r SECONDS */
+/* A Windows program that holds a file open for a while: a reader sharing
+   reading and writing ("rw", most C runtimes' default) or only reading ("r"),
+   or a writer sharing both ("w"). Says "offen" on standard output once the
+   file is open.
+     hold_file PATH rw|r|w SECONDS */
 #include <windows.h>
 
 #include <stdio.h>
@@ -11,8 +12,9 @@
 int wmain(int argc, wchar_t** argv) {
     if (argc != 4)
         return 2;
-    DWORD share = FILE_SHARE_READ | (wcscmp(argv[2], L"rw") == 0 ? FILE_SHARE_WRITE : 0);
-    HANDLE file = CreateFileW(argv[1], GENERIC_READ, share, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    DWORD access = wcscmp(argv[2], L"w") == 0 ? GENERIC_WRITE : GENERIC_READ;
+    DWORD share = FILE_SHARE_READ | (wcscmp(argv[2], L"r") != 0 ? FILE_SHARE_WRITE : 0);
+    HANDLE file = CreateFileW(argv[1], access, share, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE)
         return 1;
     puts("offen");

@@ -33,8 +33,9 @@ work=$(mktemp -d)
 chmod 755 "$work"
 messages=$work/home/Pocsag
 cleanup() {
-  umount "$messages" 2>/dev/null || true
+  # Wine's processes first: a reader still holding a file keeps its mount busy.
   [ -z "$prefix" ] || wineserver --kill 2>/dev/null || true
+  umount -l "$messages" 2>/dev/null || true
   chmod -R u+rwX "$work" 2>/dev/null || true
   rm -rf "$work"
 }
@@ -120,8 +121,8 @@ prepare() {
       utf8-code-page) mkdir -p "$work/utf8"
         wine "$KULVERANT_UTF8_CODE_PAGE" "$(winepath -w "$program")" "$(winepath -w "$work/utf8")\\kulverant.exe" || return 1
         run[1]=$work/utf8/kulverant.exe ;;
-      # A Windows reader holding Kulverant.txt open, sharing writing or not.
-      held-rw|held-r) wine "$KULVERANT_HOLD_FILE" 'C:\Pocsag\Kulverant.txt' "${step#held-}" 8 >"$work/held" &
+      # A Windows reader holding Kulverant.txt open, sharing writing or not, or a writer.
+      held-rw|held-r|held-w) wine "$KULVERANT_HOLD_FILE" 'C:\Pocsag\Kulverant.txt' "${step#held-}" 8 >"$work/held" &
         local waited
         for waited in $(seq 200); do grep -q offen "$work/held" 2>/dev/null && break; sleep 0.05; done
         grep -q offen "$work/held" ;;
