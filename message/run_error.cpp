@@ -20,10 +20,17 @@ std::string_view errorText(ErrorNumber number) {
 
 namespace {
 
+// Characters that break a line or turn the direction of the text around it:
+// shown raw, they would forge a line, or make a path read as another one.
+bool movesText(char32_t c) {
+    return c == 0x061C || c == 0x200E || c == 0x200F || (c >= 0x2028 && c <= 0x202E) ||
+           (c >= 0x2066 && c <= 0x2069);
+}
+
 // What a report shows for each character of text: the character itself, or
-// for a control character (C0, DEL, C1) and a byte that starts no valid
-// UTF-8 sequence a visible escape. Raw, they would colour or clear the
-// terminal, or forge further lines in a decoder's log.
+// for a control character (C0, DEL, C1), a line or direction control and a
+// byte that starts no valid UTF-8 sequence a visible escape. Raw, they would
+// colour or clear the terminal, or forge further lines in a decoder's log.
 std::vector<std::string> shownCharacters(std::string_view text) {
     static constexpr char hex[] = "0123456789abcdef";
     std::vector<std::string> shown;
@@ -39,8 +46,8 @@ std::vector<std::string> shownCharacters(std::string_view text) {
             else
                 shown.push_back(std::string("\\x") + hex[byte >> 4] + hex[byte & 0xF]);
             i = start + 1;
-        } else if (c >= 0x80 && c < 0xA0) {
-            shown.push_back(std::string("\\u00") + hex[c >> 4] + hex[c & 0xF]);
+        } else if ((c >= 0x80 && c < 0xA0) || movesText(c)) {
+            shown.push_back(std::string("\\u") + hex[c >> 12] + hex[c >> 8 & 0xF] + hex[c >> 4 & 0xF] + hex[c & 0xF]);
         } else {
             shown.emplace_back(text.substr(start, i - start));
         }
