@@ -2,8 +2,9 @@
 # fonts-liberation2 gives Arial's metrics where Arial itself is missing.
 build_packages=(cmake ninja-build g++ qt6-base-dev fonts-liberation2)
 # locales: the German locales that reports and the window are tested in;
-# multimon-ng: the real decoder at the head of the decoder chain's tests.
-test_packages=(libgtest-dev xvfb xdotool imagemagick dpkg-dev file locales multimon-ng)
+# multimon-ng: the real decoder at the head of the decoder chain's tests;
+# xclip reads what the window shows, copied with real keys.
+test_packages=(libgtest-dev xvfb xdotool xclip imagemagick dpkg-dev file locales multimon-ng)
 # The sanitizer build and the fuzzer: clang with its runtime libraries, and
 # llvm for its symbolizer, which names the frames that suppressions match.
 sanitize_packages=(clang libclang-rt-14-dev llvm)

@@ -77,11 +77,14 @@ QWidget* createControl(const ControlSpec& row, const QString& text, QWidget* par
 } // namespace
 
 // Qt takes every 8-bit text on Linux for UTF-8; a decoder in a Latin-1 locale
-// hands over Latin-1, which is shown as such. A byte that the locale cannot
-// decode is shown as U+FFFD; the files keep the bytes as they came.
+// hands over Latin-1, which is shown as such. A locale of plain ASCII (C,
+// POSIX: a service or a decoder started without LANG) decodes no umlaut at
+// all, so there the text is taken for UTF-8, as Qt does. A byte that the
+// locale cannot decode is shown as U+FFFD; the files keep the bytes as they came.
 QString textInLocaleEncoding(const char* text, std::size_t size) {
     locale_t locale = ::newlocale(LC_CTYPE_MASK, "", nullptr);
-    if (!locale || std::string_view(::nl_langinfo_l(CODESET, locale)) == "UTF-8") {
+    std::string_view codeset = locale ? ::nl_langinfo_l(CODESET, locale) : "UTF-8";
+    if (codeset == "UTF-8" || codeset == "ANSI_X3.4-1968") {
         if (locale)
             ::freelocale(locale);
         return QString::fromUtf8(text, static_cast<qsizetype>(size));

@@ -100,6 +100,26 @@ for row in "${key_cases[@]}"; do
   stop
 done
 
+# What the window shows, as a user copies it: all selected and copied with
+# real keys, then read from the clipboard. On Linux in the C locale, as a
+# service or a decoder started without LANG runs it.
+rm -rf "$messages"; mkdir -p "$messages"
+saved_run=("${run[@]}")
+[ -n "$prefix" ] || run=(env -u LANG -u LC_CTYPE LC_ALL=C "${run[@]}")
+start 123 $'Gr\xc3\xbc\xc3\x9fe' $'Stra\xc3\x9fe'
+run=("${saved_run[@]}")
+if await_window; then
+  xdotool windowfocus --sync "$window" 2>/dev/null || true
+  sleep 0.3
+  xdotool key --delay 100 ctrl+a ctrl+c
+  sleep 0.5
+  shown=$(timeout 5 xclip -o -selection clipboard -t UTF8_STRING 2>&1) || true
+  [ "$shown" = $'ZIZ: 123 Gr\xc3\xbc\xc3\x9fe Stra\xc3\x9fe' ] || fail "Fenster zeigt '$shown'"
+else
+  fail "kein Fenster: $(cat "$work/report")"
+fi
+stop
+
 # A click on "Beenden" ends the program with status 0 and leaves both files.
 rm -rf "$messages"; mkdir -p "$messages"
 start 123 Alarm Wache
