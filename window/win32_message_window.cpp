@@ -9,7 +9,9 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
+#include <string_view>
 
 namespace kulverant {
 
@@ -120,13 +122,25 @@ LRESULT CALLBACK keepDialogKeys(HWND window, UINT message, WPARAM wParam, LPARAM
     return result;
 }
 
+// Hands EM_STREAMIN the next part of a piece of text.
+DWORD CALLBACK readPiece(DWORD_PTR cookie, LPBYTE buffer, LONG size, LONG* read) {
+    auto* piece = reinterpret_cast<std::wstring_view*>(cookie);
+    std::size_t count = std::min(piece->size(), static_cast<std::size_t>(size) / sizeof(wchar_t));
+    std::memcpy(buffer, piece->data(), count * sizeof(wchar_t));
+    piece->remove_prefix(count);
+    *read = static_cast<LONG>(count * sizeof(wchar_t));
+    return 0;
+}
+
 // Wine's rich-edit control shapes a run of equally formatted text as a whole,
 // and the rest of the run again for every wrapped row: a long paragraph takes
 // time and memory that grow with its square. So the text goes in in pieces of
 // about a thousand characters, each ending after a blank, with wrapping off
 // until the end; neighbouring pieces differ in their language (German, and
 // German as in Austria), which nobody sees but keeps the control from merging
-// them into one run. The text itself is unchanged.
+// them into one run. Each piece is streamed in as plain text: handed over as
+// a string, a piece that begins with "{\rtf" may be read as rich text, and a
+// sender could hide part of the message. The text itself is unchanged.
 void fillTextArea(HWND area, const std::wstring& text) {
     constexpr std::size_t pieceSize = 1000;
     SendMessageW(area, EM_SETTARGETDEVICE, 0, 1);
@@ -146,8 +160,9 @@ void fillTextArea(HWND area, const std::wstring& text) {
         austrian = !austrian;
         SendMessageW(area, EM_SETSEL, static_cast<WPARAM>(-1), -1);
         SendMessageW(area, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
-        std::wstring piece = text.substr(at, end - at);
-        SendMessageW(area, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(piece.c_str()));
+        std::wstring_view piece(text.data() + at, end - at);
+        EDITSTREAM stream{reinterpret_cast<DWORD_PTR>(&piece), 0, readPiece};
+        SendMessageW(area, EM_STREAMIN, SF_TEXT | SF_UNICODE | SFF_SELECTION, reinterpret_cast<LPARAM>(&stream));
         at = end;
     }
     SendMessageW(area, EM_SETTARGETDEVICE, 0, 0);
