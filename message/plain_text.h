@@ -14,8 +14,13 @@ namespace kulverant {
 Expected<std::string, SystemError> plainTextBytes(std::string_view text);
 
 #ifdef _WIN32
-/// The same for a given Windows code page rather than the system's.
-Expected<std::string, SystemError> plainTextBytes(std::string_view text, unsigned codePage);
+/// WideCharToMultiByte's type, spelt without <windows.h>.
+using WideToMultiByte = int(__stdcall*)(unsigned, unsigned long, const wchar_t*, int, char*, int, const char*, int*);
+
+/// The same for a given Windows code page rather than the system's, converted
+/// by convert (WideCharToMultiByte unless a test stands in for it).
+Expected<std::string, SystemError> plainTextBytes(std::string_view text, unsigned codePage,
+                                                  WideToMultiByte convert = nullptr);
 #endif
 
 } // namespace kulverant

@@ -6,28 +6,41 @@
 
 namespace kulverant {
 
+namespace {
+
+// Windows refuses WC_NO_BEST_FIT_CHARS for these code pages, failing every
+// conversion: UTF-8 and GB18030, which have every character's bytes anyway,
+// and ISO-2022, HZ, ISCII, UTF-7 and Symbol. Wine accepts it for all of them.
+bool refusesNoBestFit(unsigned codePage) {
+    return codePage == 42 || (codePage >= 50220 && codePage <= 50229) || codePage == 52936 || codePage == 54936 ||
+           (codePage >= 57002 && codePage <= 57011) || codePage == 65000 || codePage == CP_UTF8;
+}
+
+} // namespace
+
 // Windows readers of the message files expect the system's ANSI code page
 // (umlauts as single bytes in Windows-1252). A character the code page lacks
 // becomes the code page's own stand-in ('?'), never a look-alike: a best fit
 // would turn '∕' into a path's '/' and 'α' into 'a', another text. Where the
 // ANSI code page is UTF-8 (a system option since Windows 10, or a manifest's
-// activeCodePage), every character has its bytes, and Windows refuses that
-// flag there.
+// activeCodePage), every character has its bytes.
 Expected<std::string, SystemError> plainTextBytes(std::string_view text) {
     return plainTextBytes(text, GetACP());
 }
 
-Expected<std::string, SystemError> plainTextBytes(std::string_view text, unsigned codePage) {
+Expected<std::string, SystemError> plainTextBytes(std::string_view text, unsigned codePage, WideToMultiByte convert) {
+    if (!convert)
+        convert = WideCharToMultiByte;
     std::wstring wide = wideFromUtf8(text);
     if (wide.empty())
         return std::string();
-    const DWORD flags = codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    const DWORD flags = refusesNoBestFit(codePage) ? 0 : WC_NO_BEST_FIT_CHARS;
     int wideLength = static_cast<int>(wide.size());
-    int length = WideCharToMultiByte(codePage, flags, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
+    int length = convert(codePage, flags, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
     if (length <= 0)
         return Unexpected(lastSystemError());
     std::string bytes(static_cast<std::size_t>(length), '\0');
-    if (WideCharToMultiByte(codePage, flags, wide.data(), wideLength, bytes.data(), length, nullptr, nullptr) != length)
+    if (convert(codePage, flags, wide.data(), wideLength, bytes.data(), length, nullptr, nullptr) != length)
         return Unexpected(lastSystemError());
     return bytes;
 }

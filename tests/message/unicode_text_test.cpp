@@ -1,6 +1,13 @@
+#include "message/plain_text.h"
 #include "message/unicode_text.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace kulverant {
 namespace {
@@ -27,6 +34,33 @@ TEST(UnicodeText, InvalidUtf8BecomesReplacementCharacters) {
     EXPECT_EQ(utf16FromUtf8("\xc0\xaf"), u"\ufffd\ufffd");
     EXPECT_EQ(utf16FromUtf8("\xf4\x90\x80\x80"), u"\ufffd\ufffd\ufffd\ufffd");
 }
+
+#ifdef _WIN32
+// WideCharToMultiByte as Windows answers it, where Wine does not: Microsoft's
+// documentation names the code pages that refuse every flag but 0 (UTF-8 and
+// GB18030 all but WC_ERR_INVALID_CHARS), and Windows refuses HZ too.
+int WINAPI convertAsWindows(UINT codePage, DWORD flags, LPCWCH wide, int length, LPSTR bytes, int, LPCCH, LPBOOL) {
+    const UINT refusing[] = {42,    50220, 50221, 50222, 50225, 50227, 50229, 52936, 54936, 57002, 57003,
+                             57004, 57005, 57006, 57007, 57008, 57009, 57010, 57011, 65000, 65001};
+    if (flags != 0 && std::ranges::find(refusing, codePage) != std::end(refusing)) {
+        SetLastError(ERROR_INVALID_FLAGS);
+        return 0;
+    }
+    for (int i = 0; bytes && i < length; ++i)
+        bytes[i] = static_cast<char>(wide[i]);
+    return length;
+}
+
+// Every save in such a code page failed with 75. One that cannot convert at
+// all fails too, rather than write an empty file.
+TEST(PlainText, ConvertsInEveryCodePageWindowsHas) {
+    for (UINT codePage : {42u, 1252u, 50220u, 50229u, 52936u, 54936u, 57002u, 57011u, 65000u, 65001u}) {
+        SCOPED_TRACE(codePage);
+        EXPECT_TRUE(plainTextBytes("ZIZ: 123", codePage, convertAsWindows).has_value());
+    }
+    EXPECT_FALSE(plainTextBytes("Alarm", 12345).has_value());
+}
+#endif
 
 } // namespace
 } // namespace kulverant
