@@ -7,9 +7,12 @@ endif()
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES KULVERANT_MINGW_TRIPLET)
 string(REGEX REPLACE "-.*" "" CMAKE_SYSTEM_PROCESSOR ${KULVERANT_MINGW_TRIPLET})
 
-# The POSIX thread model: GoogleTest needs std::mutex, which the win32 model lacks.
-set(CMAKE_C_COMPILER ${KULVERANT_MINGW_TRIPLET}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${KULVERANT_MINGW_TRIPLET}-g++-posix)
+# The win32 thread model: under the POSIX one, libstdc++ brings winpthread,
+# which imports GetTickCount64 (Vista and later), so that Windows XP could not
+# load the program at all. Its std::thread and std::mutex are missing; the
+# tests use Windows threads and a single-threaded GoogleTest instead.
+set(CMAKE_C_COMPILER ${KULVERANT_MINGW_TRIPLET}-gcc-win32)
+set(CMAKE_CXX_COMPILER ${KULVERANT_MINGW_TRIPLET}-g++-win32)
 set(CMAKE_RC_COMPILER ${KULVERANT_MINGW_TRIPLET}-windres)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${KULVERANT_MINGW_TRIPLET})

@@ -6,14 +6,12 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace kulverant {
@@ -30,10 +28,14 @@ inline std::string readBytes(const std::filesystem::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+using ArgumentLists = std::vector<std::vector<std::string>>;
+
 /// Runs the burst through runAll, which starts a program for every argument
-/// list at once, waits for all of them and returns how many failed.
+/// list at once, calls readOnce until all of them have ended and returns how
+/// many failed. readOnce reads the fixed file and a keyed one, as the other
+/// programs polling them do.
 inline void checkBurst(const std::filesystem::path& messages, const Burst& burst,
-                       const std::function<int(const std::vector<std::vector<std::string>>&)>& runAll) {
+                       const std::function<int(const ArgumentLists&, const std::function<void()>& readOnce)>& runAll) {
     namespace fs = std::filesystem;
     const std::string previous = "ZIZ: W10 vorige Meldung";
     fs::remove_all(messages);
@@ -41,7 +43,7 @@ inline void checkBurst(const std::filesystem::path& messages, const Burst& burst
     std::ofstream(messages / "Kulverant.txt", std::ios::binary) << previous;
     auto wordOf = [&](int i) { return "W" + std::to_string(10 + i % burst.words); };
     std::map<std::string, std::set<std::string>> messagesOf = {{"Kulverant", {previous}}};
-    std::vector<std::vector<std::string>> argumentLists;
+    ArgumentLists argumentLists;
     for (int i = 0; i < burst.starts; ++i) {
         std::string text(static_cast<std::size_t>(burst.length + i * burst.step), static_cast<char>('a' + i % 26));
         argumentLists.push_back({wordOf(i), "Alarm", text});
@@ -50,23 +52,18 @@ inline void checkBurst(const std::filesystem::path& messages, const Burst& burst
         messagesOf["Kulverant"].insert(message);
     }
 
-    std::atomic<bool> done = false;
-    std::atomic<int> reads = 0, torn = 0;
-    auto readLoop = [&](bool keyed) {
-        for (int i = 0; !done; ++i) {
-            std::string word = keyed ? wordOf(i) : "Kulverant";
-            std::ifstream in(messages / (word + ".txt"), std::ios::binary);
-            if (in) {
-                torn += !messagesOf[word].contains(std::string(std::istreambuf_iterator<char>(in), {}));
-                ++reads;
-            }
+    int reads = 0, torn = 0;
+    auto read = [&](const std::string& word) {
+        std::ifstream in(messages / (word + ".txt"), std::ios::binary);
+        if (in) {
+            torn += !messagesOf[word].contains(std::string(std::istreambuf_iterator<char>(in), {}));
+            ++reads;
         }
     };
-    std::thread fixedReader(readLoop, false), keyedReader(readLoop, true);
-    int failures = runAll(argumentLists);
-    done = true;
-    fixedReader.join();
-    keyedReader.join();
+    int failures = runAll(argumentLists, [&] {
+        read("Kulverant");
+        read(wordOf(reads));
+    });
 
     EXPECT_EQ(failures, 0);
     EXPECT_EQ(torn, 0) << "of " << reads << " reads";
