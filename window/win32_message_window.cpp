@@ -97,16 +97,17 @@ HFONT createFont(const std::optional<FontSpec>& row, UINT dpi) {
 
 // Msftedit.dll is no known DLL: loaded by its bare name, a copy planted
 // beside the program (unpacked into a Downloads folder, say) would run
-// instead. It and what it loads come from the system directory only.
+// instead. It is loaded by its full path in the system directory, and what it
+// loads is searched for from there: the flag that says so works on every
+// Windows from XP on, where LOAD_LIBRARY_SEARCH_SYSTEM32 needs Windows 8 or a
+// loader update and is ignored, not refused, by XP's loader.
 HMODULE loadSystemLibrary(const wchar_t* name) {
-    if (HMODULE module = LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32))
-        return module;
-    // Windows 7 without its 2011 loader update knows no such flag.
     wchar_t path[MAX_PATH];
     UINT length = GetSystemDirectoryW(path, MAX_PATH);
     if (length == 0 || length + 1 + wcslen(name) >= MAX_PATH)
         return nullptr;
-    return LoadLibraryW((std::wstring(path, length) + L"\\" + name).c_str());
+    return LoadLibraryExW((std::wstring(path, length) + L"\\" + name).c_str(), nullptr,
+                          LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 // The text area is read-only, so Tab, Enter and Escape have nothing to do in
@@ -210,6 +211,7 @@ private:
     std::array<HWND, controlTable.size()> controls_{};
     std::array<Font, controlTable.size()> fonts_;
     HWND lastFocus_ = nullptr;
+    bool shown_ = false;
 };
 
 bool MessageWindow::create(HINSTANCE instance) {
@@ -245,6 +247,7 @@ void MessageWindow::show() {
     SetWindowPos(window_, nullptr, work.left + (work.right - work.left - width) / 2,
                  work.top + (work.bottom - work.top - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     ShowWindow(window_, SW_SHOWNORMAL);
+    shown_ = true;
     SetFocus(controls_[textAreaIndex]);
 }
 
@@ -292,7 +295,10 @@ LRESULT MessageWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     case WM_DESTROY:
-        PostQuitMessage(0);
+        // Only a window that was shown ends the message loop: one that failed
+        // while it was made would otherwise close its own failure box at once.
+        if (shown_)
+            PostQuitMessage(0);
         return 0;
     }
     return DefWindowProcW(window_, message, wParam, lParam);
