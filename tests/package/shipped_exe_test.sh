@@ -24,7 +24,7 @@ unzip -q "$work"/package/kulverant-*-win32.zip kulverant.exe -d "$work/shipped"
 exe=$work/shipped/kulverant.exe
 file -b "$exe" | grep -q '^PE32 ' || { echo "FEHLER: kein 32-Bit-Programm: $(file -b "$exe")" >&2; exit 1; }
 # Beside it what the tests run too, where a Wine under qemu sees it.
-cp "$build/bin/win32_program_tests.exe" "$KULVERANT_UTF8_CODE_PAGE" "$work/shipped/"
+cp -r "$build/bin/win32_program_tests.exe" "$build/bin/planted" "$KULVERANT_UTF8_CODE_PAGE" "$work/shipped/"
 export KULVERANT_UTF8_CODE_PAGE=$work/shipped/$(basename "$KULVERANT_UTF8_CODE_PAGE")
 
 failures=0
