@@ -1,5 +1,6 @@
 #include "page_line.h"
 
+#include <algorithm>
 #include <array>
 
 namespace kulverant {
@@ -40,7 +41,7 @@ std::string_view withoutTrailingFill(std::string_view text) {
 // The report after "POCSAG<baud>: ", as the demodulator prints it:
 // "Address: %7lu  Function: %1hhi" and then "  Alpha:   <text>",
 // "  Numeric: <text>", "  Skyper:  <text>", or one blank for a tone-only page.
-std::optional<Page> parseReport(std::string_view report) {
+std::optional<Page> parseReport(std::string_view demodulator, std::string_view report) {
     if (!consume(report, "Address: "))
         return std::nullopt;
     while (consume(report, " ")) {
@@ -48,7 +49,7 @@ std::optional<Page> parseReport(std::string_view report) {
     std::size_t digits = report.find_first_not_of("0123456789");
     if (digits == 0 || digits == std::string_view::npos || digits > 7)
         return std::nullopt;
-    Page page{std::string(report.substr(0, digits)), 0, PageKind::ToneOnly, {}};
+    Page page{std::string(demodulator), std::string(report.substr(0, digits)), 0, PageKind::ToneOnly, {}};
     report.remove_prefix(digits);
     if (!consume(report, "  Function: ") || report.empty() || report[0] < '0' || report[0] > '3')
         return std::nullopt;
@@ -56,8 +57,16 @@ std::optional<Page> parseReport(std::string_view report) {
     report.remove_prefix(1);
     if (report.empty() || report == " ")
         return page;
-    if (consume(report, "  Alpha:   ") || consume(report, "  Skyper:  "))
+    if (consume(report, "  Certainty: ")) {
+        while (consume(report, " ")) {
+        }
+        consume(report, "-");
+        report.remove_prefix(std::min(report.find_first_not_of("0123456789"), report.size()));
+    }
+    if (consume(report, "  Alpha:   "))
         page.kind = PageKind::Alpha;
+    else if (consume(report, "  Skyper:  "))
+        page.kind = PageKind::Skyper;
     else if (consume(report, "  Numeric: "))
         page.kind = PageKind::Numeric;
     else
@@ -71,6 +80,12 @@ std::optional<Page> parseReport(std::string_view report) {
 } // namespace
 
 std::optional<Page> parsePageLine(std::string_view line) {
+    std::string withNames;
+    if (line.find('\0') != std::string_view::npos) {
+        for (char c : line)
+            withNames += c == '\0' ? std::string(controlNames[0]) : std::string(1, c);
+        line = withNames;
+    }
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
         line.remove_suffix(1);
     for (std::size_t at = line.find("POCSAG"); at != std::string_view::npos; at = line.find("POCSAG", at + 1)) {
@@ -78,10 +93,18 @@ std::optional<Page> parsePageLine(std::string_view line) {
         std::size_t baud = rest.find_first_not_of("0123456789");
         if (baud == 0 || baud == std::string_view::npos || rest.substr(baud, 2) != ": ")
             continue;
-        if (std::optional<Page> page = parseReport(rest.substr(baud + 2)))
+        if (std::optional<Page> page = parseReport(line.substr(at, 6 + baud), rest.substr(baud + 2)))
             return page;
     }
     return std::nullopt;
+}
+
+bool holdsControlMarks(std::string_view text) {
+    return std::ranges::any_of(controlNames, [&](std::string_view mark) { return text.find(mark) != text.npos; });
+}
+
+bool isJsonReport(std::string_view line) {
+    return line.starts_with("{") && line.find("\"demod_name\"") != std::string_view::npos;
 }
 
 std::string messageForPage(const Page& page) {

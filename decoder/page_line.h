@@ -6,12 +6,13 @@
 
 namespace kulverant {
 
-enum class PageKind { Alpha, Numeric, ToneOnly };
+enum class PageKind { Alpha, Numeric, Skyper, ToneOnly };
 
 /// One page as a POCSAG decoder's output line reports it.
 struct Page {
-    std::string address; // the RIC, digits only, no leading blanks
-    int function;        // 0 to 3
+    std::string demodulator; // "POCSAG1200"
+    std::string address;     // the RIC, digits only, no leading blanks
+    int function;            // 0 to 3, shown as a to d
     PageKind kind;
     std::string text; // without trailing fill marks and blanks; empty for tone-only pages
 };
@@ -19,9 +20,17 @@ struct Page {
 /// The page of one output line of multimon-ng's POCSAG demodulators, such as
 ///   POCSAG1200: Address: 1234567  Function: 3  Alpha:   Alarm Wache<NUL>
 /// wherever the line's report starts (--label and --timestamp put text
-/// before it), or nothing for any other line. An alphanumeric page whose text
-/// is empty once its fill is dropped counts as tone-only.
+/// before it; -v 3 puts "Certainty: N" before the text), or nothing for any
+/// other line. An alphanumeric page whose text is empty once its fill is
+/// dropped counts as tone-only. A NUL byte is read as multimon-ng writes the
+/// character, <NUL>.
 std::optional<Page> parsePageLine(std::string_view line);
+
+/// Whether text holds a control character's mark as multimon-ng writes it, such as <DC1>.
+bool holdsControlMarks(std::string_view text);
+
+/// Whether a line is a report in the JSON form of newer multimon-ng (--json).
+bool isJsonReport(std::string_view line);
 
 /// The message that kulverant gets for a page: "<RIC> <text>", for a
 /// tone-only page "<RIC> Tonruf Funktion <n>".

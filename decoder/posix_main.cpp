@@ -1,7 +1,7 @@
 // kulverant-multimon: reads multimon-ng's output and starts kulverant once
-// for every POCSAG page, detached, with "<RIC> <text>" as its message.
-#include "page_line.h"
-#include "repeat_filter.h"
+// for every POCSAG page to a watched address, detached, with "<RIC> <text>"
+// as its message.
+#include "page_router.h"
 
 #include "message/executable_directory.h"
 #include "message/run_error.h"
@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <poll.h>
-#include <set>
 #include <spawn.h>
 #include <string>
 #include <unistd.h>
@@ -28,22 +27,21 @@ constexpr std::size_t longestLine = 64 * 1024;
 // started anyway; normally a few milliseconds.
 constexpr int savedTimeoutMilliseconds = 10000;
 
-struct Options {
-    RepeatFilter::Clock::duration repeatWindow = std::chrono::seconds(10);
-    std::set<std::string> toneOnlyAddresses;
-};
+constexpr const char* usage =
+    "Aufruf: kulverant-multimon [--ric RIC[:FUNKTIONEN][,RIC...]] [--tone-only RIC[,RIC...]] "
+    "[--repeat-window SEKUNDEN]   (FUNKTIONEN: Buchstaben aus abcd)";
 
 void note(const std::string& text) {
     std::string line = "kulverant-multimon: " + text + "\n";
     std::fwrite(line.data(), 1, line.size(), stderr);
 }
 
-bool parseOptions(int argc, char** argv, Options& options) {
+bool parseOptions(int argc, char** argv, RouterSettings& settings) {
     for (int i = 1; i < argc; ++i) {
         std::string_view option = argv[i];
-        if (i + 1 >= argc || (option != "--repeat-window" && option != "--tone-only")) {
-            note("unbekannte Angabe '" + quotedForReport(option) +
-                 "'. Aufruf: kulverant-multimon [--repeat-window SEKUNDEN] [--tone-only RIC[,RIC...]]");
+        bool known = option == "--repeat-window" || option == "--tone-only" || option == "--ric";
+        if (!known || i + 1 >= argc) {
+            note("unbekannte Angabe '" + quotedForReport(option) + "'. " + usage);
             return false;
         }
         std::string_view value = argv[++i];
@@ -51,22 +49,25 @@ bool parseOptions(int argc, char** argv, Options& options) {
             unsigned seconds = 0;
             auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), seconds);
             if (error != std::errc() || end != value.data() + value.size()) {
-                note("--repeat-window braucht eine ganze Zahl von Sekunden, nicht '" + quotedForReport(value) + "'");
+                note("--repeat-window braucht eine ganze Zahl von Sekunden, nicht '" + quotedForReport(value) + "'. " +
+                     usage);
                 return false;
             }
-            options.repeatWindow = std::chrono::seconds(seconds);
+            settings.repeatWindow = std::chrono::seconds(seconds);
             continue;
         }
-        for (std::size_t start = 0; start <= value.size();) {
-            std::size_t comma = std::min(value.find(',', start), value.size());
-            std::string_view address = value.substr(start, comma - start);
-            if (address.empty() || address.size() > 7 || address.find_first_not_of("0123456789") != address.npos) {
-                note("--tone-only nimmt RICs aus Ziffern, durch Kommas getrennt, nicht '" + quotedForReport(value) + "'");
-                return false;
-            }
-            options.toneOnlyAddresses.emplace(address.substr(std::min(address.find_first_not_of('0'), address.size() - 1)));
-            start = comma + 1;
+        std::optional<AddressList> list = AddressList::parse(value);
+        if (!list) {
+            note(std::string(option) + " nimmt RICs (bis 2097151), durch Kommas getrennt, je mit ':' und Funktionen "
+                 "aus abcd, nicht '" + quotedForReport(value) + "'. " + usage);
+            return false;
         }
+        if (option == "--tone-only")
+            settings.toneOnly.add(*list);
+        else if (settings.watched)
+            settings.watched->add(*list);
+        else
+            settings.watched = list;
     }
     return true;
 }
@@ -118,8 +119,8 @@ bool startKulverant(const std::string& program, const std::string& message) {
 
 int main(int argc, char** argv) {
     using namespace kulverant;
-    Options options;
-    if (!parseOptions(argc, argv, options))
+    RouterSettings settings;
+    if (!parseOptions(argc, argv, settings))
         return 2;
     std::string directory = executableDirectory();
     std::string program = directory + "/kulverant";
@@ -132,33 +133,26 @@ int main(int argc, char** argv) {
     std::signal(SIGCHLD, SIG_IGN);
     std::signal(SIGPIPE, SIG_IGN);
 
-    RepeatFilter repeats(options.repeatWindow);
+    PageRouter router(std::move(settings), [&](const std::string& message) { return startKulverant(program, message); },
+                      note);
+    using Clock = PageRouter::Clock;
     int status = 0;
     std::string line;
     bool overlong = false;
-    auto handleLine = [&] {
-        if (overlong) {
-            note("Zeile über " + std::to_string(longestLine) + " Bytes übersprungen");
-            return;
-        }
-        std::optional<Page> page = parsePageLine(line);
-        if (!page) {
-            note("übersprungen: " + quotedForReport(line));
-            return;
-        }
-        if (page->kind == PageKind::ToneOnly && !options.toneOnlyAddresses.contains(page->address)) {
-            note("Tonruf an " + page->address + " übergangen (nicht mit --tone-only genannt)");
-            return;
-        }
-        std::string message = messageForPage(*page);
-        if (!repeats.letThrough(message, RepeatFilter::Clock::now()))
-            return;
-        if (!startKulverant(program, message))
-            status = 1;
-    };
     char buffer[4096];
     for (;;) {
-        ssize_t length = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        // A page may wait for its other decodings, and skipped lines for their count.
+        int timeout = -1;
+        if (std::optional<Clock::time_point> at = router.wakeAt())
+            timeout = static_cast<int>(std::max<Clock::rep>(
+                0, std::chrono::ceil<std::chrono::milliseconds>(*at - Clock::now()).count()));
+        pollfd input{STDIN_FILENO, POLLIN, 0};
+        int ready = ::poll(&input, 1, timeout);
+        if (ready == 0) {
+            router.wake(Clock::now());
+            continue;
+        }
+        ssize_t length = ready < 0 ? -1 : ::read(STDIN_FILENO, buffer, sizeof buffer);
         if (length < 0 && errno == EINTR)
             continue;
         if (length <= 0) {
@@ -177,13 +171,17 @@ int main(int argc, char** argv) {
                 line += piece;
             if (end == std::string_view::npos)
                 break;
-            handleLine();
+            if (overlong)
+                note("Zeile über " + std::to_string(longestLine) + " Bytes übersprungen");
+            else
+                router.line(line, Clock::now());
             line.clear();
             overlong = false;
             chunk.remove_prefix(end + 1);
         }
     }
-    if (!line.empty())
-        handleLine();
-    return status;
+    if (!line.empty() && !overlong)
+        router.line(line, Clock::now());
+    router.finish();
+    return router.startFailed() ? 1 : status;
 }

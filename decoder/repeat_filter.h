@@ -7,20 +7,25 @@
 namespace kulverant {
 
 /// Paging networks send a page more than once. Tells a repeat (the same
-/// message, address and text, within the window since it was last let
-/// through) from a new page. A window of zero lets everything through.
+/// message, address and text, within the window since it was last started)
+/// from a new page. A window of zero takes nothing for a repeat.
 class RepeatFilter {
 public:
     using Clock = std::chrono::steady_clock;
 
     explicit RepeatFilter(Clock::duration window) : window_(window) {}
 
-    /// Whether the page is new; a new page starts its own window.
-    bool letThrough(const std::string& message, Clock::time_point now);
+    /// Whether the message was started within the window before now.
+    bool isRepeat(const std::string& message, Clock::time_point now);
+
+    /// The message was started now: its repeats within the window are not
+    /// new. Only a start that worked counts, so that the network's repeat can
+    /// still deliver a page whose start failed.
+    void remember(const std::string& message, Clock::time_point now);
 
 private:
     Clock::duration window_;
-    std::map<std::string, Clock::time_point> lastSeen_;
+    std::map<std::string, Clock::time_point> lastStarted_;
 };
 
 } // namespace kulverant

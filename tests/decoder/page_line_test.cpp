@@ -1,8 +1,7 @@
-// Lines that the audio chain does not produce: partial decodes, other
-// demodulators, fill in the middle of a text, bytes that are not UTF-8, and
-// repeats at the window's edge.
-#include "decoder/page_line.h"
-#include "decoder/repeat_filter.h"
+// The glue's logic on lines that the audio chain does not produce or cannot
+// time: partial decodes, other demodulators, NUL bytes, the allow-list's
+// syntax, several decodings of one page, failed starts and floods of lines.
+#include "decoder/page_router.h"
 
 #include <gtest/gtest.h>
 
@@ -10,18 +9,20 @@ namespace kulverant {
 namespace {
 
 TEST(PageLine, TakesPocsagPagesAndNothingElse) {
+    using namespace std::literals;
     const std::pair<std::string_view, std::optional<std::string_view>> cases[] = {
         {"POCSAG1200: Address: 1234567  Function: 3  Alpha:   Alarm  Wache<NUL><EOT> <NUL>", "1234567 Alarm  Wache"},
         {"POCSAG1200: Address:      42  Function: 3  Alpha:    Vorne blank<LF>hinten", "42  Vorne blank<LF>hinten"},
         {"POCSAG2400: Address:       8  Function: 1  Skyper:  Text", "8 Text"},
         {"POCSAG1200: Address:       7  Function: 3  Alpha:   <NUL><NUL>", "7 Tonruf Funktion 3"},
         {"Funk: 2026-12-07 20:33:43: POCSAG1200: Address:     5  Function: 3  Alpha:   Gr\xfc\xdf", "5 Gr\xfc\xdf"},
+        {"POCSAG512: Address:       8  Function: 3  Certainty:    -5  Alpha:   Alarm", "8 Alarm"},
+        {"POCSAG1200: Address:       9  Function: 3  Alpha:   a\0b\0"sv, "9 a<NUL>b"},
         {"POCSAG1200: Address:       -  Function: 3  Alpha:   Teil", std::nullopt},
         {"POCSAG1200: Address: 12345678  Function: 3  Alpha:   x", std::nullopt},
         {"POCSAG1200: Address:       7  Function: 4  Alpha:   x", std::nullopt},
         {"POCSAG1200: Address:       7  Function: 3  Beta:   x", std::nullopt},
         {"FLEX: 2026-12-07 20:33:43 1600/2/K/A 10.120 [001234567] ALN Alarm", std::nullopt},
-        {"ZVEI1: 12345", std::nullopt},
         {"", std::nullopt},
     };
     for (auto [line, message] : cases) {
@@ -34,15 +35,88 @@ TEST(PageLine, TakesPocsagPagesAndNothingElse) {
     }
 }
 
-TEST(RepeatFilter, LetsAPageThroughOncePerWindow) {
-    using namespace std::chrono_literals;
-    RepeatFilter::Clock::time_point start;
-    RepeatFilter filter(10s);
-    EXPECT_TRUE(filter.letThrough("5 Feuer", start));
-    EXPECT_FALSE(filter.letThrough("5 Feuer", start + 9s));
-    EXPECT_TRUE(filter.letThrough("6 Feuer", start + 9s));
-    EXPECT_TRUE(filter.letThrough("5 Feuer!", start + 9s));
-    EXPECT_TRUE(filter.letThrough("5 Feuer", start + 10s));
+TEST(AddressList, TakesTheListedAddressesAndFunctions) {
+    std::optional<AddressList> list = AddressList::parse("1234567:a,0042:bd,2097151");
+    ASSERT_TRUE(list.has_value());
+    const std::tuple<const char*, int, bool> pages[] = {
+        {"1234567", 0, true}, {"1234567", 1, false}, {"42", 1, true},     {"42", 2, false},
+        {"42", 3, true},      {"2097151", 2, true},  {"1234568", 0, false},
+    };
+    for (auto [address, function, taken] : pages) {
+        SCOPED_TRACE(std::string(address) + " " + std::to_string(function));
+        EXPECT_EQ(list->takes(Page{"POCSAG1200", address, function, PageKind::Alpha, "x"}), taken);
+    }
+    for (const char* malformed : {"", ",", "12,", "12345678", "2097152", "12:", "12:e", "12:A", "x12", "12 ", "12:a:b"}) {
+        SCOPED_TRACE(malformed);
+        EXPECT_FALSE(AddressList::parse(malformed).has_value());
+    }
+}
+
+// Lines at the milliseconds given, with the starts they lead to and how many
+// notes the glue writes.
+struct Scenario {
+    const char* name;
+    std::vector<std::pair<int, std::string>> lines;
+    std::vector<std::string> starts;
+    int notes;
+    std::vector<bool> startResults = {};
+};
+
+TEST(PageRouter, StartsEachPageOnceInItsLikeliestDecoding) {
+    auto line = [](const char* address, int function, const char* kind, const char* text) {
+        return std::string("POCSAG1200: Address: ") + address + "  Function: " + std::to_string(function) + "  " +
+               kind + text;
+    };
+    const char* alpha = "Alpha:   ";
+    const char* numeric = "Numeric: ";
+    const char* skyper = "Skyper:  ";
+    std::vector<std::pair<int, std::string>> flood;
+    for (int i = 0; i < 1000; ++i)
+        flood.push_back({i * 50, "DTMF: 5"});
+    const Scenario scenarios[] = {
+        {"text page, -f auto", {{0, line("8", 3, numeric, "146785]-60")}, {1, line("8", 3, alpha, "Alarm")}},
+         {"8 Alarm"}, 1},
+        {"numeric page, -f auto",
+         {{0, line("99", 0, numeric, "112  ")}, {0, line("99", 0, alpha, "<DC1><EOT>")},
+          {0, line("99", 0, skyper, "<DLE><ETX>")}},
+         {"99 112"}, 1},
+        {"digits alone, then the same address later", {{0, line("99", 0, numeric, "112")}, {1500, line("99", 0, alpha, "x")}},
+         {"99 112", "99 x"}, 0},
+        {"a repeat within the window", {{0, line("5", 3, alpha, "Feuer")}, {9000, line("5", 3, alpha, "Feuer")}},
+         {"5 Feuer"}, 0},
+        {"a failed start does not count as seen",
+         {{0, line("5", 3, alpha, "Feuer")}, {9000, line("5", 3, alpha, "Feuer")}},
+         {"5 Feuer", "5 Feuer"}, 0, {false, true}},
+        {"a flood of lines that are no pages", flood, {}, 3 + 1},
+        {"pages to addresses not watched", {{0, line("6", 3, alpha, "x")}, {0, line("1234567", 1, alpha, "y")}},
+         {}, 1},
+        {"tone-only page to an address not named", {{0, line("1234567", 3, alpha, "")}}, {}, 1},
+        {"JSON, said at once", {{0, R"({"demod_name":"POCSAG1200","address":7})"}, {1, R"({"demod_name":"x"})"}}, {}, 2},
+    };
+    for (const Scenario& scenario : scenarios) {
+        SCOPED_TRACE(scenario.name);
+        std::vector<std::string> starts;
+        int notes = 0;
+        RouterSettings settings;
+        settings.watched = AddressList::parse("8,99,5,1234567:a");
+        PageRouter router(
+            settings,
+            [&](const std::string& message) {
+                starts.push_back(message);
+                return starts.size() > scenario.startResults.size() || scenario.startResults[starts.size() - 1];
+            },
+            [&](const std::string&) { ++notes; });
+        PageRouter::Clock::time_point origin;
+        for (const auto& [milliseconds, text] : scenario.lines) {
+            auto now = origin + std::chrono::milliseconds(milliseconds);
+            while (router.wakeAt() && *router.wakeAt() <= now)
+                router.wake(*router.wakeAt());
+            router.line(text, now);
+        }
+        router.finish();
+        EXPECT_EQ(starts, scenario.starts);
+        EXPECT_EQ(notes, scenario.notes);
+    }
 }
 
 } // namespace
