@@ -301,6 +301,60 @@ Sample runOnce(const Program& program, const std::string& message, XServer& x, F
     return sample;
 }
 
+// A busy channel: kulverant-multimon running for pages to many addresses,
+// one line every interval, without a display. Each page's time from its line
+// to its keyed file holding it.
+std::vector<double> sustainedGlue(const std::string& glue, const fs::path& messages, FileWatch& files, int pages,
+                                  std::chrono::milliseconds interval) {
+    int lines[2];
+    if (::pipe2(lines, O_CLOEXEC) != 0)
+        die("pipe");
+    std::vector<std::string> environment = {"HOME=" + messages.parent_path().string(), "PATH=/usr/bin:/bin"};
+    std::vector<char*> envp;
+    for (std::string& entry : environment)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    std::string program = glue;
+    char* argv[] = {program.data(), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, lines[0], STDIN_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid;
+    if (::posix_spawn(&pid, argv[0], &actions, nullptr, argv, envp.data()) != 0)
+        die("cannot start " + glue);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(lines[0]);
+    files.changed();
+    std::map<fs::path, std::pair<std::string, Clock::time_point>> waiting; // keyed file: content, line sent
+    std::vector<double> latencies;
+    Clock::time_point start = Clock::now();
+    for (int sent = 0; sent < pages || !waiting.empty();) {
+        Clock::time_point due = start + interval * sent;
+        if (sent < pages && Clock::now() >= due) {
+            std::string address = std::to_string(1000 + sent % 200), text = "Dauerlast " + std::to_string(sent);
+            std::string line = "POCSAG1200: Address: " + address + "  Function: 3  Alpha:   " + text + "\n";
+            waiting[messages / (address + ".txt")] = {"ZIZ: " + address + " " + text, Clock::now()};
+            if (::write(lines[1], line.data(), line.size()) != static_cast<ssize_t>(line.size()))
+                die("cannot hand the line over");
+            ++sent;
+            continue;
+        }
+        pollfd watched{files.descriptor(), POLLIN, 0};
+        auto wait = std::chrono::ceil<std::chrono::milliseconds>(due - Clock::now()).count();
+        if (::poll(&watched, 1, sent < pages ? static_cast<int>(std::max<long>(0, wait)) : 10000) == 0 && sent >= pages)
+            die("kulverant-multimon wrote no file for 10 s");
+        for (const fs::path& path : files.changed())
+            if (auto entry = waiting.find(path); entry != waiting.end() && readFile(path) == entry->second.first) {
+                latencies.push_back(millisecondsSince(entry->second.second));
+                waiting.erase(entry);
+            }
+    }
+    ::close(lines[1]);
+    ::waitpid(pid, nullptr, 0);
+    return latencies;
+}
+
 double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     std::size_t n = values.size();
@@ -425,6 +479,9 @@ int main(int argc, char** argv) {
         }
     if (winePrefix)
         std::system("wineserver --kill");
+    const int sustainedPages = check ? 20 : 2000;
+    std::vector<double> sustained =
+        sustainedGlue(paths["kulverant-multimon"], messages, files, sustainedPages, std::chrono::milliseconds(100));
     fs::remove_all(home);
 
     std::vector<Figures> figures;
@@ -469,8 +526,17 @@ int main(int argc, char** argv) {
                     windowed || glue ? "-" : cell(f.total, totalFloor ? &totalFloor->total : nullptr, "ms").c_str());
     }
 
+    std::sort(sustained.begin(), sustained.end());
+    double p95 = sustained.empty() ? 0 : sustained[std::min(sustained.size() - 1, sustained.size() * 95 / 100)];
+    std::printf("\nkulverant-multimon, sustained: %d pages to 200 addresses, 10 a second, no display: from line to "
+                "file median %.1f ms, p95 %.1f ms\n",
+                sustainedPages, sustained.empty() ? 0 : median(sustained), p95);
+
     std::ofstream json(paths["json"]);
-    json << "{\n  \"runs\": " << runs << ",\n  \"warmups\": " << warmups << ",\n  \"programs\": [\n";
+    json << "{\n  \"runs\": " << runs << ",\n  \"warmups\": " << warmups << ",\n  \"sustained_glue_ms\": [";
+    for (std::size_t i = 0; i < sustained.size(); ++i)
+        json << (i ? ", " : "") << sustained[i];
+    json << "],\n  \"programs\": [\n";
     auto number = [](const auto& value) {
         std::ostringstream text;
         if (value)
@@ -479,7 +545,7 @@ int main(int argc, char** argv) {
             text << "null";
         return text.str();
     };
-    bool complete = true;
+    bool complete = sustained.size() == static_cast<std::size_t>(sustainedPages);
     for (std::size_t p = 0; p < programs.size(); ++p) {
         json << "    {\"name\": \"" << programs[p].name << "\", \"samples\": [";
         for (std::size_t i = 0; i < samples[p].size(); ++i) {
