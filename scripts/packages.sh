@@ -3,8 +3,9 @@
 build_packages=(cmake ninja-build g++ qt6-base-dev fonts-liberation2)
 # locales: the German locales that reports and the window are tested in;
 # multimon-ng: the real decoder at the head of the decoder chain's tests;
-# xclip reads what the window shows, copied with real keys.
-test_packages=(libgtest-dev xvfb xdotool xclip imagemagick dpkg-dev file locales multimon-ng)
+# xclip reads what the window shows, copied with real keys; procps finds
+# the processes a stopped chain must not leave.
+test_packages=(libgtest-dev xvfb xdotool xclip imagemagick dpkg-dev file locales multimon-ng procps)
 # The sanitizer build and the fuzzer: clang with its runtime libraries, and
 # llvm for its symbolizer, which names the frames that suppressions match.
 sanitize_packages=(clang libclang-rt-14-dev llvm)

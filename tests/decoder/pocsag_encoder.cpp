@@ -1,12 +1,17 @@
 // Makes POCSAG audio (ITU-R M.584) as a transmitter sends it, for the decoder
 // chain's tests: 22050 Hz, signed 16-bit, native byte order, on standard output.
-//   pocsag_encoder BAUD PAGE...   PAGE: a|n|t,ADDRESS,FUNCTION[,TEXT]
+//   pocsag_encoder [--live ENDS] BAUD PAGE...   PAGE: a|n|t,ADDRESS,FUNCTION[,TEXT]
 // a: alphanumeric, n: numeric, t: tone-only. Each page is its own
 // transmission: preamble, then batches of a sync word and 16 codewords.
+// --live sends at real time, as a receiver does, and silence after the
+// pages until the reader goes; it appends each page's number and the time
+// its transmission ended (milliseconds since the epoch) to the file ENDS.
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -71,10 +76,38 @@ std::vector<std::uint32_t> transmission(char kind, std::uint32_t address, unsign
 
 } // namespace
 
+// Writes the samples at real time in steps of 20 ms, then silence for good,
+// noting when each page's transmission has gone out.
+int sendLive(const std::vector<std::int16_t>& samples, const std::vector<std::size_t>& pageEnds, const char* ends) {
+    using namespace std::chrono;
+    std::FILE* endsFile = std::fopen(ends, "w");
+    const std::size_t step = sampleRate / 50;
+    const std::vector<std::int16_t> silence(step, 0);
+    auto start = steady_clock::now();
+    for (std::size_t at = 0, page = 0;; at += step) {
+        std::this_thread::sleep_until(start + microseconds(at * 1000000 / sampleRate));
+        const std::int16_t* data = at < samples.size() ? samples.data() + at : silence.data();
+        std::size_t count = at < samples.size() ? std::min(step, samples.size() - at) : step;
+        if (std::fwrite(data, sizeof *data, count, stdout) != count || std::fflush(stdout) != 0)
+            return 0;
+        for (; page < pageEnds.size() && pageEnds[page] <= at + count; ++page)
+            std::fprintf(endsFile, "%zu %lld\n", page,
+                         static_cast<long long>(duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count()));
+        std::fflush(endsFile);
+    }
+}
+
 int main(int argc, char** argv) {
+    const char* ends = nullptr;
+    if (argc > 2 && std::string(argv[1]) == "--live") {
+        ends = argv[2];
+        argv += 2;
+        argc -= 2;
+    }
     if (argc < 3)
         return 2;
     double samplesPerBit = static_cast<double>(sampleRate) / std::atoi(argv[1]);
+    std::vector<std::size_t> pageEnds;
     std::vector<std::int16_t> samples(sampleRate / 4, 0);
     double due = static_cast<double>(samples.size());
     auto sendBit = [&](bool one) {
@@ -92,10 +125,13 @@ int main(int argc, char** argv) {
                                                static_cast<unsigned>(std::stoul(page.substr(second + 1))), text))
             for (int bit = 31; bit >= 0; --bit)
                 sendBit(word >> bit & 1);
+        pageEnds.push_back(samples.size());
         for (int pause = 0; pause < sampleRate / 4; ++pause)
             samples.push_back(0);
         due = static_cast<double>(samples.size());
     }
+    if (ends)
+        return sendLive(samples, pageEnds, ends);
     std::fwrite(samples.data(), sizeof samples[0], samples.size(), stdout);
     return 0;
 }
