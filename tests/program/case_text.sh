@@ -1,5 +1,5 @@
-# Sourced by the test drivers: their tables' notation, and the comparison of
-# a message directory with a table's files.
+# Sourced by the test drivers: their tables' notation, the comparison of a
+# message directory with a table's files, and an X server of their own.
 # The bytes a table field stands for: {N*TEXT} repeated, escapes resolved.
 expand() {
   local text=$1 result=
@@ -53,4 +53,14 @@ compare_files() {
     [ -n "${wanted[$name]:-}" ] || problems+=" unerwartet: $(printf '%q' "$name");"
   done < <(find "$messages" -mindepth 1 -maxdepth 1 -printf '%f\0')
   printf '%s' "$problems"
+}
+
+# Starts Xvfb, its display number written to $1/display; sets DISPLAY and xvfb.
+start_xvfb() {
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$1/display" 2>"$1/xvfb.log" &
+  xvfb=$!
+  for _ in $(seq 100); do [ -s "$1/display" ] && break; sleep 0.05; done
+  [ -s "$1/display" ] || { echo "Xvfb startete nicht: $(cat "$1/xvfb.log")" >&2; return 1; }
+  export DISPLAY=:$(cat "$1/display")
+  unset WAYLAND_DISPLAY QT_QPA_PLATFORM
 }

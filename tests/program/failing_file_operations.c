@@ -1,16 +1,19 @@
-/* Preloaded into the program: makes its Nth file operation fail, N taken from
-   KULVERANT_FAIL_AT, and says which one on standard error. A write that needs
-   room writes half, as on a disk that fills up, and the next such write
-   fails. Writes over bytes the file already has and cuts need no room: only a
-   device error fails them, and the README says what that does to a file
+/* Preloaded into the program: its Nth file operation (N from KULVERANT_FAIL_AT)
+   fails, or with KULVERANT_FAIL_WITH=signal a SIGTERM, SIGINT or SIGHUP
+   arrives just before it; either is said on standard error. A write that
+   needs room writes half, as on a disk that fills up, and the next such write
+   fails. Writes over bytes the file already has and cuts need no room: only
+   a device error fails them, and the README says what that does to a file
    rewritten in place. They are not counted and never fail here. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,7 +29,16 @@ static int failsNow(const char* operation) {
     char note[64];
     int length = snprintf(note, sizeof note, "failing_file_operations: %s\n", operation);
     NEXT(write)(STDERR_FILENO, note, (size_t)length);
-    return 1;
+    const char* with = getenv("KULVERANT_FAIL_WITH");
+    if (!with || strcmp(with, "signal") != 0)
+        return 1;
+    raise((int[]){SIGTERM, SIGINT, SIGHUP}[count % 3]);
+    return 0;
+}
+
+static int failed(int error) {
+    errno = error;
+    return -1;
 }
 
 static int needsRoom(int fd, off_t end) {
@@ -39,25 +51,17 @@ int open(const char* path, int flags, ...) {
     va_start(arguments, flags);
     mode_t mode = va_arg(arguments, mode_t);
     va_end(arguments);
-    if (failsNow("open")) {
-        errno = EIO;
-        return -1;
-    }
-    return NEXT(open)(path, flags, mode);
+    return failsNow("open") ? failed(EIO) : NEXT(open)(path, flags, mode);
 }
 
 ssize_t write(int fd, const void* data, size_t size) {
     if (fd > STDERR_FILENO && needsRoom(fd, lseek(fd, 0, SEEK_CUR) + (off_t)size)) {
-        if (!full && failsNow("write")) {
-            full = 1;
-            size /= 2;
-        } else if (full) {
+        if (!full && failsNow("write"))
+            full = 1, size /= 2;
+        else if (full)
             size = 0;
-        }
-        if (size == 0) {
-            errno = ENOSPC;
-            return -1;
-        }
+        if (size == 0)
+            return failed(ENOSPC);
     }
     return NEXT(write)(fd, data, size);
 }
@@ -69,25 +73,13 @@ int posix_fallocate(int fd, off_t offset, off_t length) {
 }
 
 int ftruncate(int fd, off_t length) {
-    if (needsRoom(fd, length) && failsNow("ftruncate")) {
-        errno = EFBIG;
-        return -1;
-    }
-    return NEXT(ftruncate)(fd, length);
+    return needsRoom(fd, length) && failsNow("ftruncate") ? failed(EFBIG) : NEXT(ftruncate)(fd, length);
 }
 
 int fsync(int fd) {
-    if (failsNow("fsync")) {
-        errno = EIO;
-        return -1;
-    }
-    return NEXT(fsync)(fd);
+    return failsNow("fsync") ? failed(EIO) : NEXT(fsync)(fd);
 }
 
 int rename(const char* from, const char* to) {
-    if (failsNow("rename")) {
-        errno = EIO;
-        return -1;
-    }
-    return NEXT(rename)(from, to);
+    return failsNow("rename") ? failed(EIO) : NEXT(rename)(from, to);
 }

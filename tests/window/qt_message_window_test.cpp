@@ -1,7 +1,7 @@
 // The Qt window in-process, for what a screen shot cannot tell: each control's
-// box, font and accessible name, the notice's width, the message's encoding
-// and a long message kept inside its box. Keys and clicks are tested with real input in
-// xvfb_window_test.sh.
+// box, font and accessible name, the notice's width and a long message kept
+// inside its box. Keys, clicks and the text shown in each locale are tested
+// with real input in xvfb_window_test.sh.
 #include "window/control_table.h"
 #include "window/qt_message_window.h"
 
@@ -13,7 +13,6 @@
 #include <QPushButton>
 #include <QScrollBar>
 
-#include <cstdlib>
 
 namespace kulverant {
 namespace {
@@ -59,31 +58,6 @@ TEST(QtMessageWindow, ControlsKeepTheirPlacesAndNames) {
     // The notice's box runs past the window's edge; its text must not.
     auto* notice = static_cast<QLabel*>(control(window, noticeName));
     EXPECT_LE(notice->fontMetrics().horizontalAdvance(notice->text()), window.width() - notice->x());
-}
-
-// A decoder in a Latin-1 locale hands over Latin-1 bytes; one started
-// without a locale, UTF-8.
-TEST(QtMessageWindow, TextIsDecodedInTheLocalesEncoding) {
-    const char* locales = std::getenv("KULVERANT_TEST_LOCALES");
-    if (!locales)
-        GTEST_SKIP() << "KULVERANT_TEST_LOCALES not set";
-    struct Case {
-        const char* locale;
-        std::string bytes;
-        const char* shown;
-    };
-    const Case cases[] = {
-        {"de_DE.ISO-8859-1", "Gr\xfc\xdf""e", "Gr\u00fc\u00dfe"},
-        {"de_DE.UTF-8", "Gr\xc3\xbc\xc3\x9f""e \xff", "Gr\u00fc\u00dfe \ufffd"},
-        {"C", "Gr\xc3\xbc\xc3\x9f""e", "Gr\u00fc\u00dfe"},
-    };
-    ::setenv("LOCPATH", locales, 1);
-    for (const Case& row : cases) {
-        SCOPED_TRACE(row.locale);
-        ::setenv("LC_ALL", row.locale, 1);
-        EXPECT_EQ(textInLocaleEncoding(row.bytes.data(), row.bytes.size()), QString::fromUtf8(row.shown));
-    }
-    ::unsetenv("LC_ALL");
 }
 
 TEST(QtMessageWindow, LongMessagesScrollInsideTheFixedBox) {
