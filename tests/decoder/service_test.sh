@@ -9,11 +9,11 @@
 set -euo pipefail
 encoder=$(realpath "$1") glue_directory=$(dirname "$(realpath "$2")") unit=$3
 work=$(mktemp -d)
-server= chains=()
+xvfb= chains=()
 cleanup() {
   for chain in "${chains[@]}"; do kill -KILL -- "-$chain" 2>/dev/null || true; done
   pkill -KILL -f "^$glue_directory/kulverant " 2>/dev/null || true
-  [ -z "$server" ] || kill "$server" 2>/dev/null || true
+  [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -26,12 +26,10 @@ script=$(sed -n '/^ExecStart=/,/[^\\]$/p' "$unit" | sed 's/\\$//' | tr '\n' ' ' 
   sed -e "s|^ExecStart=/bin/bash -c '||" -e "s/' *$//" -e 's/\$\$/$/g')
 address=$(grep -o -- '--ric [0-9]*' <<<"$script" | cut -d' ' -f2)
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
-server=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
+source "$(dirname "$0")/../program/case_text.sh"
+start_xvfb "$work"
 mkdir -p "$work/bin" "$work/home/Pocsag"
-export DISPLAY=:$(cat "$work/display") HOME=$work/home PATH=$work/bin:$glue_directory:$PATH
-unset WAYLAND_DISPLAY QT_QPA_PLATFORM
+export HOME=$work/home PATH=$work/bin:$glue_directory:$PATH
 messages=$work/home/Pocsag
 windows() { xdotool search --onlyvisible --name '^Tevra Pocsag Display$' 2>/dev/null | wc -l; }
 

@@ -177,7 +177,8 @@ for row in "${failure_cases[@]}"; do
     with=(WINEDLLOVERRIDES="msftedit=n;mscoree,mshtml=")
   fi
   [ "$preparation" != missing ] || missing=1
-  start "$message"
+  IFS=' ' read -r -d '' -a words < <(printf '%s' "$message") || true
+  start "${words[@]}"
   with=() missing=
   await_window || { fail "$preparation: kein Fehlerfenster ($(cat "$work/report"))"; stop; continue; }
   eval "$(xdotool getwindowgeometry --shell "$window")"
