@@ -445,7 +445,7 @@ int main(int argc, char** argv) {
     };
     std::optional<fs::path> winePrefix;
     if (paths.count("kulverant-exe") && paths.count("floor-win32") && paths.count("wine-prefix")) {
-        // scripts/bench has set Wine up for this prefix (tests/wine/wine-env):
+        // scripts/bench has set Wine up for this prefix (scripts/wine-env):
         // the prefix exists, and 'wine' names the half that runs the program.
         winePrefix = paths["wine-prefix"];
         if (!fs::exists(*winePrefix / "system.reg"))

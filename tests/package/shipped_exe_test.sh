@@ -17,8 +17,10 @@ unshare --user --map-root-user --mount sh -c 'mount -t binfmt_misc binfmt_misc /
   echo "übersprungen: kein binfmt_misc in einem eigenen Benutzernamensraum (Linux 6.7, nicht in chroot)" >&2
   exit 77
 }
-export KULVERANT_WINE32_ROOT=$build/wine32-root
-"$tests/wine/wine32-root" "$KULVERANT_WINE32_ROOT"
+"$tests/wine/wine32-root" "$build/wine32-root"
+printf '#!/bin/sh\nexec %q %q "$@"\n' "$tests/wine/wine32-qemu" "$build/wine32-root" >"$work/qemu"
+chmod +x "$work/qemu"
+export KULVERANT_WINE32_RUNNER=$work/qemu
 cpack --config "$build/CPackConfig.cmake" -B "$work/package" >/dev/null
 unzip -q "$work"/package/kulverant-*-win32.zip kulverant.exe -d "$work/shipped"
 exe=$work/shipped/kulverant.exe

@@ -45,7 +45,7 @@ previous="ZIZ: 123 vorige Meldung"
 
 if [ -n "$prefix" ]; then
   platform=windows
-  source "$here/../wine/wine-env" "$prefix" "$program"
+  source "$here/../../scripts/wine-env" "$prefix" "$program"
   messages=$prefix/drive_c/Pocsag
   outside=$prefix/drive_c
 else
