@@ -1,7 +1,7 @@
 // The built program under load and under faults: bursts of starts with
-// readers polling the files, starts stopped by a signal in the middle of a
-// save, starts rewriting the same file in place at once, and every file
-// operation failing in turn. The single cases are in cases.tsv.
+// readers polling the files, starts rewriting the same file in place at once,
+// and every file operation of a start failing or meeting a signal in turn.
+// The single cases are in cases.tsv.
 #include "burst.h"
 
 #include <grp.h>
@@ -67,7 +67,7 @@ protected:
         fs::permissions(messages, fs::perms::owner_all, fs::perm_options::add, ignored);
         fs::remove_all(messages);
         fs::create_directories(messages);
-        fs::permissions(home, fs::perms::all & ~fs::perms::group_write & ~fs::perms::others_write);
+        fs::permissions(home, fs::perms(0755));
         for (const auto& [name, content] : files) {
             std::ofstream(messages / name, std::ios::binary) << content;
             if (dropFolder) {
@@ -75,8 +75,7 @@ protected:
             }
         }
         if (dropFolder)
-            fs::permissions(messages, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
-                                          fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+            fs::permissions(messages, fs::perms(0555));
     }
 
     fs::path home;

@@ -22,7 +22,7 @@ failures=0
 fail() { echo "FEHLER: $*" >&2; failures=$((failures + 1)); }
 
 if [ -n "$prefix" ]; then
-  source "$(dirname "$0")/../wine/wine-env" "$prefix" "$program"
+  source "$(dirname "$0")/../../scripts/wine-env" "$prefix" "$program"
   messages=$prefix/drive_c/Pocsag
   run=(wine "$program")
 else
@@ -105,26 +105,31 @@ for row in "${key_cases[@]}"; do
 done
 
 # What the window shows, as a user copies it: all selected and copied with
-# real keys, then read from the clipboard. On Linux in the locale of the
-# decoder: plain ASCII (a service started without LANG) takes UTF-8, Latin-1
-# its own bytes.
+# real keys, after an 'x' typed, which must go nowhere, then read from the
+# clipboard. On Linux in the locale of the decoder: plain ASCII (a service
+# started without LANG) takes UTF-8, Latin-1 its own bytes. A long message
+# is filled into the Windows text area in pieces, one of which begins as
+# rich text begins, which must stay text (Wine keeps it so in any case).
 localedef -c -i de_DE -f ISO-8859-1 "$work/de_DE.ISO-8859-1" 2>/dev/null || true
 shown_cases=(
   "C|Gr\xc3\xbc\xc3\x9fe Stra\xc3\x9fe|both"
   "de_DE.ISO-8859-1|Gr\xfc\xdfe Stra\xdfe|linux"
+  "C|{166*W\xc3\xa4che }{\\\\rtf1{\\\\v1 versteckt} sichtbar} {300*\xf0\x9f\x9a\x92x }Ende|both"
 )
 for row in "${shown_cases[@]}"; do
   IFS='|' read -r locale text platforms <<<"$row"
   [ "$platforms" = both ] || [ -z "$prefix" ] || continue
   [ -n "$prefix" ] || with=(-u LANG -u LC_CTYPE LC_ALL="$locale" LOCPATH="$work")
-  # shellcheck disable=SC2046
-  start 123 $(printf '%b' "$text")
+  text=$(expand "$text")
+  # shellcheck disable=SC2086
+  start 123 $text
   with=()
   await_window || { fail "$locale: kein Fenster ($(cat "$work/report"))"; continue; }
-  press ctrl+a ctrl+c
+  press End x ctrl+a ctrl+c
   sleep 0.5
   shown=$(timeout 5 xclip -o -selection clipboard -t UTF8_STRING 2>&1) || true
-  [ "$shown" = $'ZIZ: 123 Gr\xc3\xbc\xc3\x9fe Stra\xc3\x9fe' ] || fail "$locale: Fenster zeigt '$shown'"
+  [ "$locale" = C ] || text=$(iconv -f "${locale#*.}" -t UTF-8 <<<"$text")
+  [ "$shown" = "ZIZ: 123 $text" ] || fail "$locale: Fenster zeigt '${shown:0:200}'"
   stop
 done
 
