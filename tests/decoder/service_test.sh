@@ -12,7 +12,7 @@ work=$(mktemp -d)
 xvfb= chains=()
 cleanup() {
   for chain in "${chains[@]}"; do kill -KILL -- "-$chain" 2>/dev/null || true; done
-  pkill -KILL -f "^$glue_directory/kulverant " 2>/dev/null || true
+  [ -z "${address:-}" ] || pkill -KILL -f "^$glue_directory/kulverant $address " 2>/dev/null || true
   [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null || true
   rm -rf "$work"
 }
@@ -69,7 +69,7 @@ kill -TERM "$chain"
 for _ in $(seq 100); do pgrep -g "$chain" >/dev/null || break; sleep 0.05; done
 ! pgrep -g "$chain" >/dev/null || fail "nach dem Anhalten laufen noch: $(pgrep -a -g "$chain" | tr '\n' ';')"
 [ "$(windows)" = 3 ] || fail "das Anhalten schloss Alarmfenster: $(windows) statt 3"
-pkill -f "^$glue_directory/kulverant " || true
+pkill -f "^$glue_directory/kulverant $address " || true
 
 # No stick: rtl_fm says so and ends at once; the chain fails and says who ended.
 run_chain 'echo "No supported devices found." >&2; exit 1'

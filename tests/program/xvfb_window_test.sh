@@ -126,9 +126,13 @@ for row in "${shown_cases[@]}"; do
   with=()
   await_window || { fail "$locale: kein Fenster ($(cat "$work/report"))"; continue; }
   press End x ctrl+a ctrl+c
-  sleep 0.5
-  shown=$(timeout 5 xclip -o -selection clipboard -t UTF8_STRING 2>&1) || true
   [ "$locale" = C ] || text=$(iconv -f "${locale#*.}" -t UTF-8 <<<"$text")
+  # The window owns the clipboard once it has handled the keys.
+  for _ in $(seq 50); do
+    shown=$(timeout 5 xclip -o -selection clipboard -t UTF8_STRING 2>&1) || true
+    [ "$shown" != "ZIZ: 123 $text" ] || break
+    sleep 0.1
+  done
   [ "$shown" = "ZIZ: 123 $text" ] || fail "$locale: Fenster zeigt '${shown:0:200}'"
   stop
 done
