@@ -28,11 +28,17 @@ std::string readBytes(const fs::path& path) {
 
 class ProgramUnderLoad : public ::testing::Test {
 protected:
+    // Copies of the program and of the library that fails its file
+    // operations, where the user nobody may run them wherever the build lies.
     void SetUp() override {
         char pattern[] = "/tmp/kulverant-test-XXXXXX";
         ASSERT_NE(::mkdtemp(pattern), nullptr);
         home = pattern;
         messages = home / "Pocsag";
+        fs::permissions(home, fs::perms(0755));
+        fs::create_directory(home / "bin");
+        for (const char* file : {KULVERANT_EXE, FAILING_LIBRARY})
+            fs::copy_file(file, home / "bin" / fs::path(file).filename());
     }
     void TearDown() override {
         fs::permissions(messages, fs::perms::owner_all, fs::perm_options::add, ignored);
@@ -43,7 +49,7 @@ protected:
     // errors, as the unprivileged user nobody where asked.
     pid_t start(const std::vector<std::string>& arguments, std::vector<std::string> environment = {},
                 const char* errors = "/dev/null", bool asNobody = false) {
-        std::vector<std::string> strings = {KULVERANT_EXE};
+        std::vector<std::string> strings = {(home / "bin" / fs::path(KULVERANT_EXE).filename()).string()};
         strings.insert(strings.end(), arguments.begin(), arguments.end());
         environment.insert(environment.end(), {"HOME=" + home.string(), "LC_ALL=C"});
         pid_t pid = ::fork();
@@ -76,7 +82,6 @@ protected:
         fs::permissions(messages, fs::perms::owner_all, fs::perm_options::add, ignored);
         fs::remove_all(messages);
         fs::create_directories(messages);
-        fs::permissions(home, fs::perms(0755));
         for (const auto& [name, content] : files) {
             std::ofstream(messages / name, std::ios::binary) << content;
             if (dropFolder) {
@@ -185,7 +190,8 @@ TEST_F(ProgramUnderLoad, EveryFailingFileOperationLeavesTheOldOrTheNewMessageWho
                 SCOPED_TRACE(std::string(row.name) + ", " + with + " at operation " + std::to_string(failed + 1));
                 prepare({{"Kulverant.txt", row.previous}, {"123.txt", row.previous}}, row.dropFolder);
                 int status = finish(start({"123", row.text},
-                                          {"LD_PRELOAD=" FAILING_LIBRARY, "KULVERANT_FAIL_WITH=" + std::string(with),
+                                          {"LD_PRELOAD=" + (home / "bin" / fs::path(FAILING_LIBRARY).filename()).string(),
+                                           "KULVERANT_FAIL_WITH=" + std::string(with),
                                            "KULVERANT_FAIL_AT=" + std::to_string(failed + 1)},
                                           errors.c_str(), row.dropFolder));
                 std::string report = readBytes(errors);
