@@ -1,5 +1,6 @@
 #include "address_list.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace kulverant {
