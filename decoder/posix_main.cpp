@@ -7,6 +7,7 @@
 #include "message/run_error.h"
 #include "message/system_error.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <csignal>
