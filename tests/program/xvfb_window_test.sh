@@ -25,10 +25,14 @@ if [ -n "$prefix" ]; then
   source "$(dirname "$0")/../../scripts/wine-env" "$prefix" "$program"
   messages=$prefix/drive_c/Pocsag
   run=(wine "$program")
+  platform=windows
 else
   messages=$work/Pocsag
   run=(env HOME="$work" "$program")
+  platform=linux
 fi
+# Whether a row for the given platforms (both, linux, windows) runs here.
+runs_here() { [ "$1" = both ] || [ "$1" = "$platform" ]; }
 start_xvfb "$work"
 
 # Starts the program in the background with the given message, in an empty
@@ -90,7 +94,7 @@ key_cases=(
 )
 for row in "${key_cases[@]}"; do
   IFS='|' read -r harmless ending platforms <<<"$row"
-  [ "$platforms" = both ] || [ -n "$prefix" ] || continue
+  runs_here "$platforms" || continue
   start 123 Alarm Wache
   await_window || { fail "$harmless $ending: kein Fenster ($(cat "$work/report"))"; continue; }
   if [ -n "$harmless" ]; then
@@ -118,7 +122,7 @@ shown_cases=(
 )
 for row in "${shown_cases[@]}"; do
   IFS='|' read -r locale text platforms <<<"$row"
-  [ "$platforms" = both ] || [ -z "$prefix" ] || continue
+  runs_here "$platforms" || continue
   [ -n "$prefix" ] || with=(-u LANG -u LC_CTYPE LC_ALL="$locale" LOCPATH="$work")
   text=$(expand "$text")
   # shellcheck disable=SC2086
