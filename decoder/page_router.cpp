@@ -9,9 +9,18 @@ namespace kulverant {
 
 namespace {
 
-// Two reports of one transmission, decoded in two ways.
-bool otherDecoding(const Page& a, const Page& b) {
-    return a.demodulator == b.demodulator && a.address == b.address && a.function == b.function && a.kind != b.kind;
+// The order in which multimon-ng -f auto prints a page's decodings.
+int decodingRank(PageKind kind) {
+    return kind == PageKind::Numeric ? 0 : kind == PageKind::Alpha ? 1 : 2;
+}
+
+// Whether page continues the decodings of one transmission: the same page
+// in a decoding that follows the last one's. Anything else is a page of its
+// own, even with the same address, as a text that follows its tone-only call.
+bool continues(const std::vector<Page>& decodings, const Page& page) {
+    const Page& last = decodings.back();
+    return page.kind != PageKind::ToneOnly && last.demodulator == page.demodulator && last.address == page.address &&
+           last.function == page.function && decodingRank(last.kind) < decodingRank(page.kind);
 }
 
 // A numeric page read as text shows control marks, as <DC1><EOT> for "112";
@@ -30,8 +39,9 @@ PageRouter::PageRouter(RouterSettings settings, Start start, Note note)
 
 void PageRouter::line(std::string_view text, Clock::time_point now) {
     wake(now);
-    bool followsTaken = std::exchange(lastLineTaken_, false);
     std::optional<Page> page = parsePageLine(text);
+    if (!decodings_.empty() && !(page && continues(decodings_, *page)))
+        startDecodings();
     if (!page) {
         if (isJsonReport(text)) {
             ++skipped_.json;
@@ -46,53 +56,51 @@ void PageRouter::line(std::string_view text, Clock::time_point now) {
         }
         return;
     }
-    if (settings_.watched && !settings_.watched->takes(*page))
+    if (settings_.watched && !settings_.watched->takes(*page)) {
         ++skipped_.otherAddresses;
-    else if (page->kind == PageKind::ToneOnly && !settings_.toneOnly.takes(*page))
+    } else if (page->kind == PageKind::ToneOnly && !settings_.toneOnly.takes(*page)) {
         ++skipped_.toneOnly;
-    else
-        choose(std::move(*page), followsTaken, now);
+    } else if (settings_.severalDecodings && page->kind != PageKind::ToneOnly) {
+        if (decodings_.empty())
+            decodingsAt_ = now;
+        decodings_.push_back(std::move(*page));
+    } else {
+        deliver(*page, now);
+    }
 }
 
-// multimon-ng -f auto reports a page it cannot place as digits, then as text,
-// then as Skyper text, each in a line of its own, one after the other. Digits
-// wait briefly for the text; of the two, the likelier is started, and the
-// other decodings of the page are counted and dropped. Without -f every page
-// comes once.
-void PageRouter::choose(Page page, bool followsTaken, Clock::time_point now) {
-    lastLineTaken_ = true;
-    if (followsTaken && now - takenAt_ < decodingsWithin && otherDecoding(page, *taken_)) {
-        ++skipped_.alternatives;
-        if (waiting_ && page.kind == PageKind::Alpha) {
-            Page chosen = likelier(*waiting_, page);
-            waiting_.reset();
-            taken_ = std::move(page);
-            deliver(chosen, now);
-        }
-        return;
-    }
-    taken_ = page;
-    takenAt_ = now;
-    if (page.kind == PageKind::Numeric)
-        waiting_ = std::move(page);
-    else
-        deliver(page, now);
+// multimon-ng -f auto prints a page it cannot place as digits, then as text,
+// then as Skyper text, leaving out those it rules out. Of digits and text
+// the likelier is started; the other decodings are counted.
+void PageRouter::startDecodings() {
+    auto find = [&](PageKind kind) {
+        auto found = std::ranges::find(decodings_, kind, &Page::kind);
+        return found == decodings_.end() ? nullptr : &*found;
+    };
+    const Page* digits = find(PageKind::Numeric);
+    const Page* text = find(PageKind::Alpha);
+    const Page& chosen = digits && text ? likelier(*digits, *text) : text ? *text : digits ? *digits : decodings_[0];
+    skipped_.alternatives += static_cast<long>(decodings_.size()) - 1;
+    deliver(chosen, decodingsAt_);
+    decodings_.clear();
 }
 
 void PageRouter::deliver(const Page& page, Clock::time_point now) {
     std::string message = messageForPage(page);
     if (repeats_.isRepeat(message, now))
         return;
-    if (start_(message))
-        repeats_.remember(message, now);
-    else
-        startFailed_ = true;
+    repeats_.remember(message, now);
+    start_(message);
+}
+
+void PageRouter::startFailed(const std::string& message) {
+    repeats_.forget(message);
 }
 
 std::optional<PageRouter::Clock::time_point> PageRouter::wakeAt() const {
     std::optional<Clock::time_point> at;
-    if (waiting_)
-        at = takenAt_ + textFollowsWithin;
+    if (!decodings_.empty())
+        at = decodingsAt_ + decodingsWithin;
     const Skipped& s = skipped_;
     if (s.lines || s.json || s.otherAddresses || s.toneOnly || s.alternatives)
         at = std::min(at.value_or(Clock::time_point::max()), minuteStart_ + std::chrono::minutes(1));
@@ -100,8 +108,8 @@ std::optional<PageRouter::Clock::time_point> PageRouter::wakeAt() const {
 }
 
 void PageRouter::wake(Clock::time_point now) {
-    if (waiting_ && now - takenAt_ >= textFollowsWithin)
-        deliver(*std::exchange(waiting_, std::nullopt), now);
+    if (!decodings_.empty() && now - decodingsAt_ >= decodingsWithin)
+        startDecodings();
     if (now - minuteStart_ >= std::chrono::minutes(1)) {
         sayCount("in der letzten Minute");
         minuteStart_ = now;
@@ -110,8 +118,8 @@ void PageRouter::wake(Clock::time_point now) {
 }
 
 void PageRouter::finish() {
-    if (waiting_)
-        deliver(*std::exchange(waiting_, std::nullopt), takenAt_);
+    if (!decodings_.empty())
+        startDecodings();
     sayCount("bis zum Ende der Eingabe");
 }
 

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kulverant {
 
@@ -16,24 +17,25 @@ struct RouterSettings {
     std::optional<AddressList> watched; // only these pages start kulverant; nothing: every page
     AddressList toneOnly;               // tone-only pages are alarms for these only
     std::chrono::steady_clock::duration repeatWindow = std::chrono::seconds(10);
+    // multimon-ng runs with -f auto and may print one page as digits, text
+    // and Skyper text; without this, every line is a page of its own.
+    bool severalDecodings = false;
 };
 
 /// What kulverant-multimon makes of multimon-ng's lines: the pages to start,
-/// each once, and notes that a busy channel cannot flood. Reading the lines
-/// and starting kulverant are the caller's.
+/// each once and in the order they were on the air, and notes that a busy
+/// channel cannot flood. Reading the lines and starting kulverant are the
+/// caller's.
 class PageRouter {
 public:
     using Clock = std::chrono::steady_clock;
-    /// Starts kulverant with the message; false where that failed.
-    using Start = std::function<bool(const std::string& message)>;
+    /// Starts kulverant with the message, or queues it to be started.
+    using Start = std::function<void(const std::string& message)>;
     using Note = std::function<void(const std::string& text)>;
 
-    /// multimon-ng -f auto reports a page it cannot place as digits, text and
-    /// Skyper text, in consecutive lines printed at once: digits wait this
-    /// long for the text.
-    static constexpr auto textFollowsWithin = std::chrono::milliseconds(50);
-    /// Consecutive lines of one page further apart than this are new pages.
-    static constexpr auto decodingsWithin = std::chrono::seconds(1);
+    /// multimon-ng -f auto prints a page's decodings one right after the
+    /// other: the first waits this long for the others.
+    static constexpr auto decodingsWithin = std::chrono::milliseconds(50);
     /// Lines that are no page are noted this many times a minute, then counted.
     static constexpr int notesPerMinute = 3;
 
@@ -49,7 +51,8 @@ public:
     /// The input has ended: what waits is started, and the count said.
     void finish();
 
-    bool startFailed() const { return startFailed_; }
+    /// The message's start failed after all: a repeat of it may deliver it.
+    void startFailed(const std::string& message);
 
 private:
     struct Skipped {
@@ -60,7 +63,7 @@ private:
         long alternatives = 0;   // other decodings of a page taken
     };
 
-    void choose(Page page, bool followsTaken, Clock::time_point now);
+    void startDecodings();
     void deliver(const Page& page, Clock::time_point now);
     void sayCount(const char* when);
 
@@ -68,15 +71,12 @@ private:
     Start start_;
     Note note_;
     RepeatFilter repeats_;
-    std::optional<Page> waiting_; // a page's digits, until its text may follow
-    std::optional<Page> taken_;   // the page last taken, whose other decodings are dropped
-    Clock::time_point takenAt_;
-    bool lastLineTaken_ = false; // the line before was taken_
+    std::vector<Page> decodings_; // one transmission's decodings so far, under -f auto
+    Clock::time_point decodingsAt_;
     Skipped skipped_;
     Clock::time_point minuteStart_;
     int notedThisMinute_ = 0;
     bool jsonNoted_ = false;
-    bool startFailed_ = false;
 };
 
 } // namespace kulverant

@@ -18,10 +18,12 @@ public:
     /// Whether the message was started within the window before now.
     bool isRepeat(const std::string& message, Clock::time_point now);
 
-    /// The message was started now: its repeats within the window are not
-    /// new. Only a start that worked counts, so that the network's repeat can
-    /// still deliver a page whose start failed.
+    /// The message was started now: its repeats within the window are not new.
     void remember(const std::string& message, Clock::time_point now);
+
+    /// Its start failed after all: only a start that worked counts, so that
+    /// the network's repeat can still deliver the page.
+    void forget(const std::string& message) { lastStarted_.erase(message); }
 
 private:
     Clock::duration window_;
