@@ -1,17 +1,18 @@
 #!/usr/bin/env bash
-# The systemd unit's chain, run as systemd runs it (in a session of its own),
-# with the real multimon-ng and a stand-in rtl_fm that sends the tests' POCSAG
-# audio at real time through the pipe. Each page must be on disk within a
-# second of its transmission's end while the audio goes on; a stop, which
-# systemd sends to the shell alone, must end the chain but no alarm window; a
-# radio that fails must end the chain with a line that names it.
+# The systemd unit's chain, run as systemd runs it: in a session of its own,
+# with SIGPIPE ignored, the real multimon-ng, and a stand-in rtl_fm that sends
+# the tests' POCSAG audio at real time through the pipe. Each page must be on
+# disk within a second of its last codeword while the audio goes on; a
+# stop, which systemd sends to the shell alone, must end the chain but no
+# alarm window, even where rtl_fm ignores it; whichever part ends, the whole
+# chain must end soon with a line that names it and a failure.
 #   service_test.sh ENCODER GLUE UNIT
 set -euo pipefail
 encoder=$(realpath "$1") glue_directory=$(dirname "$(realpath "$2")") unit=$3
 work=$(mktemp -d)
 xvfb= chains=()
 cleanup() {
-  for chain in "${chains[@]}"; do kill -KILL -- "-$chain" 2>/dev/null || true; done
+  for chain in "${chains[@]}"; do pkill -KILL -s "$chain" 2>/dev/null || true; done
   [ -z "${address:-}" ] || pkill -KILL -f "^$glue_directory/kulverant $address " 2>/dev/null || true
   [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null || true
   rm -rf "$work"
@@ -32,20 +33,34 @@ mkdir -p "$work/bin" "$work/home/Pocsag"
 export HOME=$work/home PATH=$work/bin:$glue_directory:$PATH
 messages=$work/home/Pocsag
 windows() { xdotool search --onlyvisible --name '^Tevra Pocsag Display$' 2>/dev/null | wc -l; }
+live() { printf "exec '%s' --live '%s' 1200 " "$encoder" "$work/ends"; printf "'a,$address,3,%s' " "$@"; }
 
-# Starts the chain with rtl_fm standing in as given; sets chain to the shell's pid.
+# Starts the chain with rtl_fm standing in as given and the glue's options
+# added; sets chain to the shell's pid, which leads the chain's session.
 run_chain() {
   printf '#!/bin/sh\n%s\n' "$1" >"$work/bin/rtl_fm"
   chmod +x "$work/bin/rtl_fm"
-  setsid bash -c "$script" >/dev/null 2>"$work/journal" &
+  setsid env --ignore-signal=PIPE bash -c "${script/kulverant-multimon /kulverant-multimon ${2:+$2 }}" \
+    >/dev/null 2>"$work/journal" &
   chain=$!
   chains+=("$chain")
 }
+# Whether the chain has ended within the given seconds, leaving nothing of its
+# session but the alarm windows; sets status to the shell's.
+ended_within() {
+  local deadline=$(($(milliseconds) + $1 * 1000))
+  while kill -0 "$chain" 2>/dev/null && [ "$(milliseconds)" -lt "$deadline" ]; do sleep 0.05; done
+  status=0
+  kill -0 "$chain" 2>/dev/null && return 1
+  wait "$chain" || status=$?
+  while pgrep -s "$chain" >/dev/null && [ "$(milliseconds)" -lt "$deadline" ]; do sleep 0.05; done
+  ! pgrep -s "$chain" >/dev/null || { fail "es laufen noch: $(pgrep -a -s "$chain" | tr '\n' ';')"; return 0; }
+}
 
 pages=("Alarm eins" "Alarm zwei" "Alarm drei")
-run_chain "exec '$encoder' --live '$work/ends' 1200 $(printf "'a,$address,3,%s' " "${pages[@]}")"
-# A page is decoded once its last codeword is in, before its transmission's
-# idle fill ends, which is when the stand-in notes the end.
+run_chain "$(live "${pages[@]}")"
+# The stand-in notes when each page's last codeword went out; multimon-ng
+# prints the page once the codeword after it shows that it ended.
 deadline=$(($(milliseconds) + 30000))
 found=()
 for i in "${!pages[@]}"; do
@@ -58,26 +73,42 @@ until [ "$(wc -l <"$work/ends")" -ge "${#pages[@]}" ] || [ "$(milliseconds)" -gt
 for i in "${!pages[@]}"; do
   ended=$(awk -v page="$i" '$1 == page {print $2}' "$work/ends")
   [ -n "$ended" ] && [ $((found[i] - ended)) -lt 1000 ] ||
-    fail "Seite $i: auf der Platte $((found[i] - ${ended:-0})) ms nach dem Ende ihrer Aussendung"
+    fail "Seite $i: auf der Platte $((found[i] - ${ended:-0})) ms nach ihrem letzten Codewort"
 done
 kill -0 "$chain" 2>/dev/null || fail "die Kette endete mit ihrer Eingabe: $(cat "$work/journal")"
 for _ in $(seq 100); do [ "$(windows)" -ge 3 ] && break; sleep 0.05; done
 [ "$(windows)" = 3 ] || fail "$(windows) Fenster statt 3"
-
 # systemctl stop, with KillMode=process: SIGTERM to the shell alone.
 kill -TERM "$chain"
-for _ in $(seq 100); do pgrep -g "$chain" >/dev/null || break; sleep 0.05; done
-! pgrep -g "$chain" >/dev/null || fail "nach dem Anhalten laufen noch: $(pgrep -a -g "$chain" | tr '\n' ';')"
+ended_within 2 || fail "das Anhalten beendete die Kette nicht"
 [ "$(windows)" = 3 ] || fail "das Anhalten schloss Alarmfenster: $(windows) statt 3"
 pkill -f "^$glue_directory/kulverant $address " || true
 
-# No stick: rtl_fm says so and ends at once; the chain fails and says who ended.
-run_chain 'echo "No supported devices found." >&2; exit 1'
-status=0
-timeout 10 tail --pid="$chain" -f /dev/null || status=$?
-wait "$chain" || status=$?
-[ "$status" != 0 ] || fail "die Kette endete mit Status 0 statt eines Fehlers"
-grep -q '^rtl_fm endete (Status 1)$' "$work/journal" || fail "kein Journaleintrag für rtl_fm: $(cat "$work/journal")"
+# Each way the chain can end: the rtl_fm stand-in, the glue's options, what
+# the test then does to the chain, the line the journal must hold, and within
+# how many seconds of that the whole chain must have ended, with a failure.
+# A receiver that goes deaf (a USB stall) is a stopped rtl_fm: multimon-ng
+# then prints nothing, and the glue ends after its silence limit (3 s here).
+cases=(
+  "no stick|echo 'No supported devices found.' >&2; exit 1||:|^rtl_fm endete (Status 1)\$|2"
+  "multimon-ng ends|$(live Alarm)||pkill -TERM -s \$chain -x multimon-ng|^multimon-ng endete (Status 143)\$|2"
+  "the glue ends|$(live Alarm)||pkill -TERM -s \$chain -x kulverant-multi|^kulverant-multimon endete (Status 143)\$|2"
+  "a deaf receiver|$(live Alarm{1..8})|--silence-limit 0.05|sleep 4; pkill -STOP -s \$chain -x pocsag_encoder|keine Zeile vom Decoder|5"
+  "a stop that rtl_fm ignores|trap '' TERM; $(live Alarm)||kill -TERM \$chain||5"
+)
+for row in "${cases[@]}"; do
+  IFS='|' read -r name radio options provoke line within <<<"$row"
+  run_chain "$radio" "$options"
+  sleep 2
+  kill -0 "$chain" 2>/dev/null || [ "$name" = "no stick" ] || fail "$name: die Kette endete vorher: $(cat "$work/journal")"
+  eval "$provoke"
+  if ! ended_within "$within"; then
+    fail "$name: die Kette lief nach $within s noch: $(cat "$work/journal")"
+    continue
+  fi
+  [ "$status" != 0 ] || fail "$name: die Kette endete mit Status 0"
+  [ -z "$line" ] || grep -q "$line" "$work/journal" || fail "$name: kein Journaleintrag '$line': $(cat "$work/journal")"
+done
 
 echo "$((failures == 0 ? 1 : 0)) passed, $((failures == 0 ? 0 : 1)) failed"
 [ "$failures" -eq 0 ]
