@@ -355,6 +355,122 @@ std::vector<double> sustainedGlue(const std::string& glue, const fs::path& messa
     return latencies;
 }
 
+// Starts a program with the given standard input and output (-1: /dev/null)
+// and the bench's environment but for the variables given.
+pid_t spawnWith(std::vector<std::string> arguments, int input, int output, std::vector<std::string> environment) {
+    for (char** variable = environ; *variable; ++variable) {
+        std::string_view entry = *variable;
+        if (!entry.starts_with("DISPLAY=") && !entry.starts_with("WAYLAND_DISPLAY=") && !entry.starts_with("HOME="))
+            environment.emplace_back(entry);
+    }
+    auto pointers = [](std::vector<std::string>& strings) {
+        std::vector<char*> result;
+        for (auto& s : strings)
+            result.push_back(s.data());
+        result.push_back(nullptr);
+        return result;
+    };
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (input >= 0)
+        posix_spawn_file_actions_adddup2(&actions, input, STDIN_FILENO);
+    else
+        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    if (output >= 0)
+        posix_spawn_file_actions_adddup2(&actions, output, STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid;
+    if (::posix_spawnp(&pid, arguments[0].c_str(), &actions, nullptr, pointers(arguments).data(),
+                       pointers(environment).data()) != 0)
+        die("cannot start " + arguments[0]);
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+double epochMilliseconds() {
+    return std::chrono::duration<double, std::milli>(std::chrono::system_clock::now().time_since_epoch()).count();
+}
+
+// From air to screen: the tests' POCSAG audio at real time through the real
+// multimon-ng and kulverant-multimon to kulverant's window. For each page,
+// from the end of its last codeword on the air to multimon-ng's line
+// (decoder), from there to both files on disk (glue and save), and from there
+// to the window mapped.
+struct AirToScreen {
+    std::vector<double> whole, decoder, save, window;
+};
+
+AirToScreen airToScreen(const std::string& encoder, const std::string& glue, const fs::path& messages, XServer& x,
+                        FileWatch& files, int pages) {
+    const fs::path ends = messages.parent_path() / "ends";
+    std::vector<std::string> command = {encoder, "--live", ends.string(), "1200"};
+    for (int i = 0; i < pages; ++i)
+        command.push_back("a," + std::to_string(2000 + i) + ",3,Luftweg " + std::to_string(i));
+    int audio[2], lines[2], glueInput[2];
+    if (::pipe2(audio, O_CLOEXEC) != 0 || ::pipe2(lines, O_CLOEXEC) != 0 || ::pipe2(glueInput, O_CLOEXEC) != 0)
+        die("pipe");
+    const std::vector<std::string> environment = {"HOME=" + messages.parent_path().string(), "DISPLAY=" + x.name()};
+    pid_t sender = spawnWith(command, -1, audio[1], {});
+    pid_t decoder = spawnWith({"multimon-ng", "-q", "-a", "POCSAG1200", "-t", "raw", "-"}, audio[0], lines[1], {});
+    pid_t gluePid = spawnWith({glue}, glueInput[0], -1, environment);
+    for (int fd : {audio[0], audio[1], lines[1], glueInput[0]})
+        ::close(fd);
+    x.drain();
+    files.changed();
+    std::vector<double> lineAt, savedAt, shownAt;
+    std::string pending;
+    for (double deadline = epochMilliseconds() + pages * 3000.0 + 10000;
+         static_cast<int>(shownAt.size()) < pages && epochMilliseconds() < deadline;) {
+        pollfd watched[] = {{lines[0], POLLIN, 0}, {files.descriptor(), POLLIN, 0}, {x.descriptor(), POLLIN, 0}};
+        ::poll(watched, 3, 100);
+        char buffer[4096];
+        if (watched[0].revents & POLLIN) {
+            ssize_t n = ::read(lines[0], buffer, sizeof buffer);
+            double now = epochMilliseconds();
+            for (ssize_t i = 0; i < n; ++i) {
+                if (buffer[i] != '\n') {
+                    pending += buffer[i];
+                    continue;
+                }
+                if (pending.find("POCSAG") != std::string::npos)
+                    lineAt.push_back(now);
+                pending.clear();
+            }
+            if (n > 0 && ::write(glueInput[1], buffer, static_cast<std::size_t>(n)) != n)
+                die("cannot hand the lines over");
+        }
+        for (const fs::path& path : files.changed()) {
+            std::size_t page = savedAt.size();
+            std::string address = std::to_string(2000 + page);
+            if (path == messages / (address + ".txt") &&
+                readFile(path) == "ZIZ: " + address + " Luftweg " + std::to_string(page))
+                savedAt.push_back(epochMilliseconds());
+        }
+        while (std::optional<Window> window = x.mappedWindow()) {
+            shownAt.push_back(epochMilliseconds());
+            x.close(*window);
+        }
+    }
+    ::kill(sender, SIGKILL);
+    ::close(glueInput[1]);
+    for (pid_t pid : {sender, decoder, gluePid})
+        ::waitpid(pid, nullptr, 0);
+    ::close(lines[0]);
+    AirToScreen figures;
+    std::ifstream endsFile(ends);
+    for (std::size_t page; endsFile >> page;) {
+        double ended;
+        endsFile >> ended;
+        if (page >= lineAt.size() || page >= savedAt.size() || page >= shownAt.size())
+            break;
+        figures.whole.push_back(shownAt[page] - ended);
+        figures.decoder.push_back(lineAt[page] - ended);
+        figures.save.push_back(savedAt[page] - lineAt[page]);
+        figures.window.push_back(shownAt[page] - savedAt[page]);
+    }
+    return figures;
+}
+
 double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     std::size_t n = values.size();
@@ -406,10 +522,11 @@ int main(int argc, char** argv) {
         else if (i + 1 < argc && option.starts_with("--"))
             paths[option.substr(2)] = argv[++i];
         else
-            die("usage: startup_bench --kulverant P --kulverant-multimon P --floor-files P --floor-qt P --floor-xlib P --json P "
+            die("usage: startup_bench --kulverant P --kulverant-multimon P --pocsag-encoder P --floor-files P --floor-qt P --floor-xlib P --json P "
                 "[--kulverant-exe P --floor-win32 P --wine-prefix P] [--runs N] [--check]");
     }
-    for (const char* required : {"kulverant", "kulverant-multimon", "floor-files", "floor-qt", "floor-xlib", "json"})
+    for (const char* required :
+         {"kulverant", "kulverant-multimon", "pocsag-encoder", "floor-files", "floor-qt", "floor-xlib", "json"})
         if (!paths.count(required))
             die(std::string("--") + required + " is missing");
 
@@ -482,6 +599,8 @@ int main(int argc, char** argv) {
     const int sustainedPages = check ? 20 : 2000;
     std::vector<double> sustained =
         sustainedGlue(paths["kulverant-multimon"], messages, files, sustainedPages, std::chrono::milliseconds(100));
+    const int airPages = check ? 3 : 30;
+    AirToScreen air = airToScreen(paths["pocsag-encoder"], paths["kulverant-multimon"], messages, x, files, airPages);
     fs::remove_all(home);
 
     std::vector<Figures> figures;
@@ -526,16 +645,29 @@ int main(int argc, char** argv) {
                     windowed || glue ? "-" : cell(f.total, totalFloor ? &totalFloor->total : nullptr, "ms").c_str());
     }
 
-    std::sort(sustained.begin(), sustained.end());
-    double p95 = sustained.empty() ? 0 : sustained[std::min(sustained.size() - 1, sustained.size() * 95 / 100)];
+    auto p95 = [](std::vector<double> values) {
+        std::sort(values.begin(), values.end());
+        return values.empty() ? 0 : values[std::min(values.size() - 1, values.size() * 95 / 100)];
+    };
+    auto mid = [](const std::vector<double>& values) { return values.empty() ? 0 : median(values); };
     std::printf("\nkulverant-multimon, sustained: %d pages to 200 addresses, 10 a second, no display: from line to "
                 "file median %.1f ms, p95 %.1f ms\n",
-                sustainedPages, sustained.empty() ? 0 : median(sustained), p95);
+                sustainedPages, mid(sustained), p95(sustained));
+    std::printf("From air to screen: %zu pages at 1200 baud, audio at real time through multimon-ng and "
+                "kulverant-multimon: from a page's last codeword to its window median %.1f ms, p95 %.1f ms; of that "
+                "multimon-ng to its line %.1f ms (p95 %.1f), the glue and the save %.1f ms (p95 %.1f), the window "
+                "%.1f ms (p95 %.1f)\n",
+                air.whole.size(), mid(air.whole), p95(air.whole), mid(air.decoder), p95(air.decoder), mid(air.save),
+                p95(air.save), mid(air.window), p95(air.window));
 
     std::ofstream json(paths["json"]);
     json << "{\n  \"runs\": " << runs << ",\n  \"warmups\": " << warmups << ",\n  \"sustained_glue_ms\": [";
     for (std::size_t i = 0; i < sustained.size(); ++i)
         json << (i ? ", " : "") << sustained[i];
+    json << "],\n  \"air_to_screen_ms\": [";
+    for (std::size_t i = 0; i < air.whole.size(); ++i)
+        json << (i ? ", " : "") << "{\"whole\": " << air.whole[i] << ", \"decoder\": " << air.decoder[i]
+             << ", \"save\": " << air.save[i] << ", \"window\": " << air.window[i] << "}";
     json << "],\n  \"programs\": [\n";
     auto number = [](const auto& value) {
         std::ostringstream text;
@@ -545,7 +677,8 @@ int main(int argc, char** argv) {
             text << "null";
         return text.str();
     };
-    bool complete = sustained.size() == static_cast<std::size_t>(sustainedPages);
+    bool complete = sustained.size() == static_cast<std::size_t>(sustainedPages) &&
+                    air.whole.size() == static_cast<std::size_t>(airPages);
     for (std::size_t p = 0; p < programs.size(); ++p) {
         json << "    {\"name\": \"" << programs[p].name << "\", \"samples\": [";
         for (std::size_t i = 0; i < samples[p].size(); ++i) {
