@@ -6,6 +6,7 @@
 #include <random>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -143,12 +144,16 @@ bool takeTurn(int fd) {
 
 // Rewrites the existing file itself, where the user may write the message
 // files but not their folder (an admin's drop folder). A reader may catch the
-// file half-written meanwhile, but a failure leaves the old message whole:
-// the room for the new one is reserved first, so that a full disk, a quota or
-// the file-size limit fails before the old bytes are touched; then the new
-// bytes are written over them and the file is cut to their length. Only a
-// device error while writing can still tear it. Never creates a file and
-// never follows a link.
+// file half-written meanwhile, but a failure leaves the old message whole: the
+// room that the new message needs beyond the old one's end is taken first,
+// where it touches none of the old bytes, so that a full disk or a quota
+// fails before they are touched; the file is then cut back. It is reserved
+// where the file system can (ext4, xfs, btrfs, tmpfs), otherwise written
+// (ext2 and ext3, NFSv3, most FUSE file systems), which takes it as well.
+// Then the new bytes go over the old ones and the file is cut to their
+// length. Only a device error can still tear it, or a full disk on a file
+// system that writes every change to new blocks (btrfs). Never creates a file
+// and never follows a link.
 Expected<void, SystemError> rewriteInPlace(const std::string& path, std::string_view bytes) {
     FileDescriptor file(::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat opened {};
@@ -157,17 +162,32 @@ Expected<void, SystemError> rewriteInPlace(const std::string& path, std::string_
     if (!S_ISREG(opened.st_mode))
         return Unexpected(systemError(EACCES));
     const auto length = static_cast<off_t>(bytes.size());
-    if (int error = ::posix_fallocate(file.get(), 0, length); error != 0) {
-        // Reserving may have lengthened the file with zeros before it failed.
-        struct stat now {};
-        if (::fstat(file.get(), &now) == 0 && now.st_size > opened.st_size)
-            ::ftruncate(file.get(), opened.st_size);
-        return Unexpected(systemError(error));
+    if (length > opened.st_size) {
+        int error = ::fallocate(file.get(), 0, opened.st_size, length - opened.st_size) == 0 ? 0 : errno;
+        if (error == EOPNOTSUPP || error == ENOSYS || error == EINVAL)
+            error = ::lseek(file.get(), opened.st_size, SEEK_SET) >= 0 &&
+                            writeAll(file.get(), bytes.substr(static_cast<std::size_t>(opened.st_size)))
+                        ? 0
+                        : errno;
+        if (error != 0) {
+            struct stat now {};
+            if (::fstat(file.get(), &now) == 0 && now.st_size > opened.st_size)
+                ::ftruncate(file.get(), opened.st_size);
+            return Unexpected(systemError(error));
+        }
     }
-    if (!writeAll(file.get(), bytes) || ::ftruncate(file.get(), length) != 0 || ::fsync(file.get()) != 0 ||
-        !file.close())
+    if (::lseek(file.get(), 0, SEEK_SET) < 0 || !writeAll(file.get(), bytes) || ::ftruncate(file.get(), length) != 0 ||
+        ::fsync(file.get()) != 0 || !file.close())
         return Unexpected(lastSystemError());
     return {};
+}
+
+// A file-size limit (ulimit -f, a unit's LimitFSIZE=) stops a write partway,
+// also over bytes the file already has; a message longer than the limit is
+// refused before anything is written.
+bool exceedsFileSizeLimit(std::size_t length) {
+    rlimit limit{};
+    return ::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY && length > limit.rlim_cur;
 }
 
 } // namespace
@@ -182,6 +202,8 @@ Expected<void, SystemError> replaceFile(const std::string& path, std::string_vie
     if (replacesRegularFile && ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0 &&
         (errno == EACCES || errno == EROFS || errno == EPERM))
         return Unexpected(lastSystemError());
+    if (exceedsFileSizeLimit(bytes.size()))
+        return Unexpected(systemError(EFBIG));
 
     const std::string directory = directoryOf(path);
     SignalsHeld signalsHeld;

@@ -66,10 +66,10 @@ ssize_t write(int fd, const void* data, size_t size) {
     return NEXT(write)(fd, data, size);
 }
 
-int posix_fallocate(int fd, off_t offset, off_t length) {
-    if (needsRoom(fd, offset + length) && (full || failsNow("posix_fallocate")))
-        return ENOSPC;
-    return NEXT(posix_fallocate)(fd, offset, length);
+int fallocate(int fd, int mode, off_t offset, off_t length) {
+    if (needsRoom(fd, offset + length) && (full || failsNow("fallocate")))
+        return failed(ENOSPC);
+    return NEXT(fallocate)(fd, mode, offset, length);
 }
 
 int ftruncate(int fd, off_t length) {
