@@ -2,6 +2,8 @@
 
 #include "unicode_text.h"
 
+#include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace kulverant {
@@ -20,16 +22,25 @@ std::string_view errorText(ErrorNumber number) {
 
 namespace {
 
-// Characters that break a line or turn the direction of the text around it:
-// shown raw, they would forge a line, or make a path read as another one.
-bool movesText(char32_t c) {
-    return c == 0x061C || c == 0x200E || c == 0x200F || (c >= 0x2028 && c <= 0x202E) ||
-           (c >= 0x2066 && c <= 0x2069);
+// Characters that a terminal or a message box shows as nothing (Unicode's
+// format characters, the line and paragraph separators and the other
+// default-ignorable code points), among them those that break a line or turn
+// the direction of the text around them: shown raw, they would forge a line,
+// or make one path pass for another. Unicode 15.
+bool isInvisible(char32_t c) {
+    static constexpr std::pair<char32_t, char32_t> ranges[] = {
+        {0x00AD, 0x00AD}, {0x034F, 0x034F},   {0x0600, 0x0605},   {0x061C, 0x061C},   {0x06DD, 0x06DD},
+        {0x070F, 0x070F}, {0x0890, 0x0891},   {0x08E2, 0x08E2},   {0x115F, 0x1160},   {0x17B4, 0x17B5},
+        {0x180B, 0x180F}, {0x200B, 0x200F},   {0x2028, 0x202E},   {0x2060, 0x206F},   {0x3164, 0x3164},
+        {0xFE00, 0xFE0F}, {0xFEFF, 0xFEFF},   {0xFFA0, 0xFFA0},   {0xFFF0, 0xFFFB},   {0x110BD, 0x110BD},
+        {0x110CD, 0x110CD}, {0x13430, 0x1343F}, {0x1BCA0, 0x1BCA3}, {0x1D173, 0x1D17A}, {0xE0000, 0xE0FFF},
+    };
+    return std::ranges::any_of(ranges, [c](auto range) { return c >= range.first && c <= range.second; });
 }
 
 // What a report shows for each character of text: the character itself, or
-// for a control character (C0, DEL, C1), a line or direction control and a
-// byte that starts no valid UTF-8 sequence a visible escape. Raw, they would
+// for a control character (C0, DEL, C1), an invisible character and a byte
+// that starts no valid UTF-8 sequence a visible escape. Raw, they would
 // colour or clear the terminal, or forge further lines in a decoder's log.
 std::vector<std::string> shownCharacters(std::string_view text) {
     static constexpr char hex[] = "0123456789abcdef";
@@ -46,8 +57,11 @@ std::vector<std::string> shownCharacters(std::string_view text) {
             else
                 shown.push_back(std::string("\\x") + hex[byte >> 4] + hex[byte & 0xF]);
             i = start + 1;
-        } else if ((c >= 0x80 && c < 0xA0) || movesText(c)) {
-            shown.push_back(std::string("\\u") + hex[c >> 12] + hex[c >> 8 & 0xF] + hex[c >> 4 & 0xF] + hex[c & 0xF]);
+        } else if ((c >= 0x80 && c < 0xA0) || isInvisible(c)) {
+            std::string escape = c > 0xFFFF ? "\\U" : "\\u";
+            for (int shift = c > 0xFFFF ? 28 : 12; shift >= 0; shift -= 4)
+                escape += hex[c >> shift & 0xF];
+            shown.push_back(std::move(escape));
         } else {
             shown.emplace_back(text.substr(start, i - start));
         }

@@ -25,9 +25,11 @@ struct RunError {
     std::string reason; // the system's own words, or the program's
 };
 
-/// text with its control characters (C0, DEL, C1), its line and direction
-/// controls (U+2028, U+202E, ...) and the bytes that start no valid UTF-8
-/// sequence shown as escapes: '\n', '\t', '\r', '\x1b', '\u0085', '\u2028'.
+/// text with its control characters (C0, DEL, C1), the characters shown as
+/// nothing (format characters such as U+200B and U+202E, line and paragraph
+/// separators, other default-ignorable code points) and the bytes that start
+/// no valid UTF-8 sequence shown as escapes: '\n', '\t', '\r', '\x1b',
+/// '\u0085', '\u2028', '\U000e0041'.
 /// The first word in a path is the sender's, whatever it holds.
 std::string quotedForReport(std::string_view text);
 
