@@ -166,23 +166,30 @@ bool cutAt(HANDLE file, std::size_t length) {
 // goes first, where it touches none of the old bytes: if the disk has no room
 // for it, the file is cut back and the old message stays whole. Then the rest
 // is written over the old bytes and the file cut to the new length. Only a
-// device error while writing that rest can still tear it.
+// device error while writing that rest can still tear it. A symbolic link or
+// junction in the file's place is refused, not followed, as the replacement
+// replaces it.
 bool rewriteInPlace(const std::wstring& target, std::string_view bytes) {
     HANDLE handle = INVALID_HANDLE_VALUE;
     if (!waitingWhileShared([&] {
             handle = CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
             return handle != INVALID_HANDLE_VALUE;
         }))
         return false;
     FileHandle file(handle);
-    LARGE_INTEGER size;
-    if (!GetFileSizeEx(file.get(), &size))
+    BY_HANDLE_FILE_INFORMATION opened;
+    if (!GetFileInformationByHandle(file.get(), &opened))
         return false;
-    const std::size_t kept = std::min(bytes.size(), static_cast<std::size_t>(size.QuadPart));
+    if (opened.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    const std::size_t size = (static_cast<std::size_t>(opened.nFileSizeHigh) << 16 << 16) | opened.nFileSizeLow;
+    const std::size_t kept = std::min(bytes.size(), size);
     if (!writeAt(file.get(), kept, bytes.substr(kept))) {
         DWORD error = GetLastError();
-        cutAt(file.get(), static_cast<std::size_t>(size.QuadPart));
+        cutAt(file.get(), size);
         SetLastError(error);
         return false;
     }

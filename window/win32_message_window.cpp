@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
@@ -82,6 +83,10 @@ HFONT createFont(const std::optional<FontSpec>& row, UINT dpi) {
         std::wstring face = wideFromUtf8(row->face);
         face.copy(font.lfFaceName, LF_FACESIZE - 1);
     } else {
+        // XP refuses the structure at the size that headers for Vista and
+        // later give it, with iPaddedBorderWidth at its end.
+        static_assert(sizeof(NONCLIENTMETRICSW) == offsetof(NONCLIENTMETRICSW, lfMessageFont) + sizeof(LOGFONTW),
+                      "NONCLIENTMETRICSW must have the size that Windows XP takes");
         NONCLIENTMETRICSW metrics{};
         metrics.cbSize = sizeof metrics;
         SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
