@@ -4,8 +4,10 @@ build_packages=(cmake ninja-build g++ qt6-base-dev fonts-liberation2)
 # locales: the German locales that reports and the window are tested in;
 # multimon-ng: the real decoder at the head of the decoder chain's tests;
 # xclip reads what the window shows, copied with real keys; procps finds
-# the processes a stopped chain must not leave.
-test_packages=(libgtest-dev xvfb xdotool xclip imagemagick dpkg-dev file locales multimon-ng procps)
+# the processes a stopped chain must not leave; the file systems that the
+# saves are tried on: e2fsprogs, xfsprogs, btrfs-progs, and bindfs (FUSE).
+test_packages=(libgtest-dev xvfb xdotool xclip imagemagick dpkg-dev file locales multimon-ng procps
+               e2fsprogs xfsprogs btrfs-progs bindfs)
 # The sanitizer build and the fuzzer: clang with its runtime libraries, and
 # llvm for its symbolizer, which names the frames that suppressions match.
 sanitize_packages=(clang libclang-rt-14-dev llvm)

@@ -22,9 +22,19 @@ table_rows() {
   printf '%s\n' "$row"
 }
 
+# Whether the file holds one of the contents, separated by '||'.
+matches_one() {
+  local content=$1
+  while :; do
+    cmp -s <(expand "${content%%||*}") "$2" && return 0
+    [[ $content == *'||'* ]] || return 1
+    content=${content#*||}
+  done
+}
+
 # Compares the folder $messages with name=content;... and says what differs:
 # name[MODE UID:GID] with the file's mode and owners, <dir> a folder, * any
-# content; '-' alone: no folder at all. Every other entry is unexpected.
+# content, A||B either; '-' alone: no folder at all. Every other entry is unexpected.
 compare_files() {
   local expected=$1 entry name content problems=
   if [ "$expected" = - ]; then
@@ -45,7 +55,7 @@ compare_files() {
       problems+=" $name fehlt;"
     elif [ "$content" = '<dir>' ]; then
       [ -d "$messages/$name" ] || problems+=" $name ist kein Ordner;"
-    elif [ "$content" != '*' ] && ! cmp -s <(expand "$content") "$messages/$name"; then
+    elif [ "$content" != '*' ] && ! matches_one "$content" "$messages/$name"; then
       problems+=" $name: '$(head -c 80 "$messages/$name" 2>/dev/null | cat -v)';"
     fi
   done

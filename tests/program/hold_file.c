@@ -2,7 +2,7 @@
    reading and writing ("rw", most C runtimes' default) or only reading ("r"),
    or a writer sharing both ("w"). Says "offen" on standard output once the
    file is open.
-     hold_file PATH rw|r|w SECONDS */
+     hold_file PATH rw|r|w SECONDS   (SECONDS may have a fraction: 0.3) */
 #include <windows.h>
 
 #include <stdio.h>
@@ -19,7 +19,7 @@ int wmain(int argc, wchar_t** argv) {
         return 1;
     puts("offen");
     fflush(stdout);
-    Sleep((DWORD)_wtoi(argv[3]) * 1000);
+    Sleep((DWORD)(_wtof(argv[3]) * 1000));
     CloseHandle(file);
     return 0;
 }
