@@ -5,12 +5,18 @@ build_packages=(cmake ninja-build g++ qt6-base-dev fonts-liberation2)
 # multimon-ng: the real decoder at the head of the decoder chain's tests;
 # xclip reads what the window shows, copied with real keys; procps finds
 # the processes a stopped chain must not leave; the file systems that the
-# saves are tried on: e2fsprogs, xfsprogs, btrfs-progs, and bindfs (FUSE).
+# saves are tried on: e2fsprogs, xfsprogs, btrfs-progs, and bindfs (FUSE);
+# weston and Qt's Wayland plugin for the window in a Wayland session.
 test_packages=(libgtest-dev xvfb xdotool xclip imagemagick dpkg-dev file locales multimon-ng procps
-               e2fsprogs xfsprogs btrfs-progs bindfs)
+               e2fsprogs xfsprogs btrfs-progs bindfs weston qt6-wayland)
 # The sanitizer build and the fuzzer: clang with its runtime libraries, and
 # llvm for its symbolizer, which names the frames that suppressions match.
 sanitize_packages=(clang libclang-rt-14-dev llvm)
+
+# The program for 64-bit ARM (Raspberry Pi OS, Debian arm64), cross-built
+# against the arm64 libraries of this multiarch machine; its tests run under
+# qemu's user-mode emulator (scripts/arm64-run).
+arm64_packages=(g++-aarch64-linux-gnu qt6-base-dev:arm64 qemu-user-static googletest)
 
 # Whether this machine's kernel runs 32-bit x86 programs; some turn that off.
 # The probe is the smallest such program: it only exits with status 0.
