@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The real program in a real X server, driven as a user drives it: key presses
 # and clicks through XTEST. The same cases run for the Linux program and, with
-# a Wine prefix, for kulverant.exe.
-#   xvfb_window_test.sh PROGRAM OUTPUT_DIR [WINEPREFIX]
+# a Wine prefix, for kulverant.exe. With --wayland the Linux program's keys
+# run again in a Wayland session without Xwayland and without DISPLAY, a
+# weston in the X server: the keys reach the program through it.
+#   xvfb_window_test.sh PROGRAM OUTPUT_DIR [WINEPREFIX|--wayland]
 set -euo pipefail
 program=$1
 output=$2
@@ -10,8 +12,9 @@ prefix=${3:-}
 source "$(dirname "$0")/case_text.sh"
 
 work=$(mktemp -d)
-xvfb= system=
+xvfb= system= weston=
 cleanup() {
+  [ -z "$weston" ] || kill "$weston" 2>/dev/null || true
   [ -z "$prefix" ] || wineserver --kill 2>/dev/null || true
   [ -z "$system" ] || cp "$work/msftedit.dll" "$system"
   if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null || true; fi
@@ -21,7 +24,13 @@ trap cleanup EXIT
 failures=0
 fail() { echo "FEHLER: $*" >&2; failures=$((failures + 1)); }
 
-if [ -n "$prefix" ]; then
+if [ "$prefix" = --wayland ]; then
+  messages=$work/Pocsag
+  mkdir -m 700 "$work/run"
+  run=(env -u DISPLAY HOME="$work" XDG_RUNTIME_DIR="$work/run" WAYLAND_DISPLAY=kulverant-test WAYLAND_DEBUG=client
+       "$program")
+  platform=wayland prefix=
+elif [ -n "$prefix" ]; then
   source "$(dirname "$0")/../../scripts/wine-env" "$prefix" "$program"
   messages=$prefix/drive_c/Pocsag
   run=(wine "$program")
@@ -31,9 +40,16 @@ else
   run=(env HOME="$work" "$program")
   platform=linux
 fi
-# Whether a row for the given platforms (both, linux, windows) runs here.
-runs_here() { [ "$1" = both ] || [ "$1" = "$platform" ]; }
+# Whether a row for the given platforms (a list of linux, windows, wayland) runs here.
+runs_here() { [[ " $1 " == *" $platform "* ]]; }
 start_xvfb "$work"
+if [ $platform = wayland ]; then
+  XDG_RUNTIME_DIR=$work/run weston --backend=x11-backend.so --socket=kulverant-test --idle-time=0 --no-config \
+    >"$work/weston.log" 2>&1 &
+  weston=$!
+  for _ in $(seq 100); do [ -S "$work/run/kulverant-test" ] && break; sleep 0.05; done
+  [ -S "$work/run/kulverant-test" ] || { echo "FEHLER: weston startete nicht: $(cat "$work/weston.log")" >&2; exit 1; }
+fi
 
 # Starts the program in the background with the given message, in an empty
 # message directory (none with missing=1), with the variables in with=()
@@ -47,11 +63,17 @@ start() {
   pid=$!
 }
 
-# Waits for a top-level window with the program's caption; sets window.
+# Waits for a top-level window with the program's caption; sets window. On
+# Wayland, the program asks for it, and weston's window takes the keys.
 await_window() {
   window=
   for _ in $(seq 1200); do
-    window=$(xdotool search --onlyvisible --name '^Tevra Pocsag Display$' 2>/dev/null | head -n 1) || true
+    if [ $platform = wayland ]; then
+      grep -q 'xdg_toplevel@[0-9]*\.set_title("Tevra Pocsag Display")' "$work/report" &&
+        window=$(xdotool search --onlyvisible --class '^weston' 2>/dev/null | head -n 1) || true
+    else
+      window=$(xdotool search --onlyvisible --name '^Tevra Pocsag Display$' 2>/dev/null | head -n 1) || true
+    fi
     [ -n "$window" ] && return 0
     kill -0 "$pid" 2>/dev/null || return 1
     sleep 0.05
@@ -88,8 +110,8 @@ stop() { kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; }
 # Escape after a while, hence the wait), then keys that must reach
 # "Beenden" and press it, which proves that the first keys arrived too.
 key_cases=(
-  "|shift+Tab space|both"
-  "Escape Return|Tab space|both"
+  "|shift+Tab space|linux windows wayland"
+  "Escape Return|Tab space|linux windows wayland"
   "|ctrl+Tab space|windows"
 )
 for row in "${key_cases[@]}"; do
@@ -116,9 +138,9 @@ done
 # rich text begins, which must stay text (Wine keeps it so in any case).
 localedef -c -i de_DE -f ISO-8859-1 "$work/de_DE.ISO-8859-1" 2>/dev/null || true
 shown_cases=(
-  "C|Gr\xc3\xbc\xc3\x9fe Stra\xc3\x9fe|both"
+  "C|Gr\xc3\xbc\xc3\x9fe Stra\xc3\x9fe|linux windows"
   "de_DE.ISO-8859-1|Gr\xfc\xdfe Stra\xdfe|linux"
-  "C|{166*W\xc3\xa4che }{\\\\rtf1{\\\\v1 versteckt} sichtbar} {300*\xf0\x9f\x9a\x92x }Ende|both"
+  "C|{166*W\xc3\xa4che }{\\\\rtf1{\\\\v1 versteckt} sichtbar} {300*\xf0\x9f\x9a\x92x }Ende|linux windows"
 )
 for row in "${shown_cases[@]}"; do
   IFS='|' read -r locale text platforms <<<"$row"
@@ -140,6 +162,17 @@ for row in "${shown_cases[@]}"; do
   [ "$shown" = "ZIZ: 123 $text" ] || fail "$locale: Fenster zeigt '${shown:0:200}'"
   stop
 done
+
+# On Wayland the window has the program's own application id, and the last
+# start wrote both files.
+if [ $platform = wayland ]; then
+  grep -q 'xdg_toplevel@[0-9]*\.set_app_id("kulverant")' "$work/report" || fail "Wayland: keine App-ID kulverant"
+  for file in Kulverant.txt 123.txt; do
+    [ "$(cat "$messages/$file" 2>/dev/null)" = "ZIZ: 123 Alarm Wache" ] || fail "Wayland: $file falsch"
+  done
+  echo "$((failures == 0 ? 1 : 0)) passed, $((failures == 0 ? 0 : 1)) failed"
+  exit $((failures != 0))
+fi
 
 # A click on "Beenden" ends the program with status 0 and leaves both files.
 start 123 Alarm Wache
