@@ -7,9 +7,9 @@
 # kulverant behind, as nobody in an admin's drop folder, where another
 # program holds Kulverant.txt's lock for 8 s; the pages behind it wait, the
 # radio does not. KULVERANT_SEED repeats a run.
-#   channel_test.sh ENCODER GLUE PROGRAM lines|auto|audio PAGES [held-lock]
+#   channel_test.sh CHANNEL GLUE PROGRAM lines|auto|audio PAGES [held-lock]
 set -euo pipefail
-encoder=$(realpath "$1") glue=$(realpath "$2") program=$(realpath "$3") mode=$4 pages=$5 held=${6:-}
+channel=$(realpath "$1") glue=$(realpath "$2") program=$(realpath "$3") mode=$4 pages=$5 held=${6:-}
 seed=${KULVERANT_SEED:-$(od -An -N2 -tu2 /dev/urandom | tr -d ' ')}
 work=$(mktemp -d)
 trap 'pkill -KILL -f "^$work/" 2>/dev/null || true; chmod -R u+rwX "$work"; rm -rf "$work"' EXIT
@@ -29,7 +29,7 @@ if [ -n "$held" ]; then
   mv "$work/bin/kulverant" "$work/bin/note-start"
   printf '#!/bin/sh\n%q "$1"\nexec %q "$@"\n' "$work/bin/note-start" "$work/bin/kulverant-program" >"$work/bin/kulverant"
   messages=$work/home/Pocsag
-  for name in Kulverant $(grep -o -- '--ric [0-9,:a-d]*' <<<"$("$encoder" --channel-options)" | tr -c '0-9\n' ' '); do
+  for name in Kulverant $(grep -o -- '--ric [0-9,:a-d]*' <<<"$("$channel" --options)" | tr -c '0-9\n' ' '); do
     printf 'ZIZ: 1 vorige Meldung' >"$messages/$name.txt"
   done
   chmod 666 "$messages"/*.txt
@@ -39,16 +39,16 @@ if [ -n "$held" ]; then
 fi
 chmod -R a+rx "$work/bin"
 
-read -r -a options <<<"$("$encoder" --channel-options)"
+read -r -a options <<<"$("$channel" --options)"
 [ "$mode" != auto ] || options+=(--decodings auto)
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
 set +e
 if [ "$mode" = audio ]; then
-  "$encoder" --channel "$seed" "$pages" audio "$work/answer" 2>"$work/feed" \
+  "$channel" "$seed" "$pages" audio "$work/answer" 2>"$work/feed" \
     | multimon-ng -q -a POCSAG512 -a POCSAG1200 -a POCSAG2400 -t raw - 2>/dev/null \
     | env HOME="$work/home" "${run[@]}" "$work/bin/kulverant-multimon" "${options[@]}" 2>"$work/notes"
 else
-  "$encoder" --channel "$seed" "$pages" "$mode" "$work/answer" 2>"$work/feed" \
+  "$channel" "$seed" "$pages" "$mode" "$work/answer" 2>"$work/feed" \
     | env HOME="$work/home" "${run[@]}" "$work/bin/kulverant-multimon" "${options[@]}" 2>"$work/notes"
 fi
 status=${PIPESTATUS[-1]}
