@@ -194,6 +194,27 @@ private:
     std::map<int, fs::path> directories_;
 };
 
+// The bench's own environment but for the display and the home, which each
+// run sets for itself.
+std::vector<std::string> inheritedEnvironment() {
+    std::vector<std::string> environment;
+    for (char** variable = environ; *variable; ++variable) {
+        std::string_view entry = *variable;
+        if (!entry.starts_with("DISPLAY=") && !entry.starts_with("WAYLAND_DISPLAY=") && !entry.starts_with("HOME="))
+            environment.emplace_back(entry);
+    }
+    return environment;
+}
+
+// The strings as an exec call takes them, ending in a null pointer.
+std::vector<char*> pointersTo(std::vector<std::string>& strings) {
+    std::vector<char*> result;
+    for (auto& s : strings)
+        result.push_back(s.data());
+    result.push_back(nullptr);
+    return result;
+}
+
 Sample runOnce(const Program& program, const std::string& message, XServer& x, FileWatch& files) {
     std::vector<std::string> arguments = program.command;
     if (!program.pageLine) {
@@ -206,24 +227,12 @@ Sample runOnce(const Program& program, const std::string& message, XServer& x, F
         blank = std::min(message.find(' ', start), message.size());
         arguments.push_back(message.substr(start, blank - start));
     }
-    std::vector<std::string> environment;
-    for (char** variable = environ; *variable; ++variable) {
-        std::string_view entry = *variable;
-        if (!entry.starts_with("DISPLAY=") && !entry.starts_with("WAYLAND_DISPLAY=") && !entry.starts_with("HOME="))
-            environment.emplace_back(entry);
-    }
+    std::vector<std::string> environment = inheritedEnvironment();
     if (program.display)
         environment.push_back("DISPLAY=" + x.name());
     environment.insert(environment.end(), program.environment.begin(), program.environment.end());
-    auto pointers = [](std::vector<std::string>& strings) {
-        std::vector<char*> result;
-        for (auto& s : strings)
-            result.push_back(s.data());
-        result.push_back(nullptr);
-        return result;
-    };
-    std::vector<char*> argv = pointers(arguments);
-    std::vector<char*> envp = pointers(environment);
+    std::vector<char*> argv = pointersTo(arguments);
+    std::vector<char*> envp = pointersTo(environment);
     const std::string expected = std::string("ZIZ: ") + keyWord + " Alarm " + message;
     const fs::path fixed = program.messageDirectory / "Kulverant.txt";
     const fs::path keyed = program.messageDirectory / (std::string(keyWord) + ".txt");
@@ -358,18 +367,8 @@ std::vector<double> sustainedGlue(const std::string& glue, const fs::path& messa
 // Starts a program with the given standard input and output (-1: /dev/null)
 // and the bench's environment but for the variables given.
 pid_t spawnWith(std::vector<std::string> arguments, int input, int output, std::vector<std::string> environment) {
-    for (char** variable = environ; *variable; ++variable) {
-        std::string_view entry = *variable;
-        if (!entry.starts_with("DISPLAY=") && !entry.starts_with("WAYLAND_DISPLAY=") && !entry.starts_with("HOME="))
-            environment.emplace_back(entry);
-    }
-    auto pointers = [](std::vector<std::string>& strings) {
-        std::vector<char*> result;
-        for (auto& s : strings)
-            result.push_back(s.data());
-        result.push_back(nullptr);
-        return result;
-    };
+    std::vector<std::string> inherited = inheritedEnvironment();
+    environment.insert(environment.end(), inherited.begin(), inherited.end());
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (input >= 0)
@@ -380,8 +379,8 @@ pid_t spawnWith(std::vector<std::string> arguments, int input, int output, std::
         posix_spawn_file_actions_adddup2(&actions, output, STDOUT_FILENO);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     pid_t pid;
-    if (::posix_spawnp(&pid, arguments[0].c_str(), &actions, nullptr, pointers(arguments).data(),
-                       pointers(environment).data()) != 0)
+    if (::posix_spawnp(&pid, arguments[0].c_str(), &actions, nullptr, pointersTo(arguments).data(),
+                       pointersTo(environment).data()) != 0)
         die("cannot start " + arguments[0]);
     posix_spawn_file_actions_destroy(&actions);
     return pid;
