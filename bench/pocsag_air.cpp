@@ -111,12 +111,13 @@ long feed(const Events& events, bool forEver) {
         }
         longest = std::max(longest, steady_clock::now() - before);
     }
+    if (!forEver)
+        return duration_cast<milliseconds>(longest).count();
     const std::string silence(sizeof(std::int16_t) * sampleRate / 50, '\0');
-    for (auto at = steady_clock::now(); forEver; at += milliseconds(20)) {
+    for (auto at = steady_clock::now();; at += milliseconds(20)) {
         std::this_thread::sleep_until(at);
         static_cast<void>(::write(STDOUT_FILENO, silence.data(), silence.size()));
     }
-    return duration_cast<milliseconds>(longest).count();
 }
 
 } // namespace kulverant::pocsag
