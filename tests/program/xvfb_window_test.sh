@@ -64,12 +64,14 @@ start() {
 }
 
 # Waits for a top-level window with the program's caption; sets window. On
-# Wayland, the program asks for it, and weston's window takes the keys.
+# Wayland, the program asks for it and then gets the keyboard, and weston's
+# window takes the keys.
 await_window() {
   window=
   for _ in $(seq 1200); do
     if [ $platform = wayland ]; then
       grep -q 'xdg_toplevel@[0-9]*\.set_title("Tevra Pocsag Display")' "$work/report" &&
+        grep -q 'wl_keyboard@[0-9]*\.enter(' "$work/report" &&
         window=$(xdotool search --onlyvisible --class '^weston' 2>/dev/null | head -n 1) || true
     else
       window=$(xdotool search --onlyvisible --name '^Tevra Pocsag Display$' 2>/dev/null | head -n 1) || true
