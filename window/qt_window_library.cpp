@@ -33,6 +33,17 @@ void handleQtMessage(QtMsgType type, const QMessageLogContext&, const QString& m
     std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
 }
 
+// Qt 6.4's Wayland plugin can hang for good while Qt is taken apart: its
+// destructor waits for its event thread, which waits for the display that is
+// going away. On Wayland the program therefore ends once the window or the
+// box has ended, without taking Qt apart; there is nothing left to do.
+void endAtOnceOnWayland(int status) {
+    if (QGuiApplication::platformName() == QLatin1String("wayland")) {
+        std::fflush(nullptr);
+        ::_exit(status);
+    }
+}
+
 // Qt sees only the program's name, never the message: a message such as
 // '-reverse Alarm' must be shown and saved, not taken as a Qt option.
 std::unique_ptr<QApplication> startQt(const char* programName, const NoDisplay& whenNoDisplay) {
@@ -56,7 +67,9 @@ extern "C" int kulverant_show_message(const char* programName, const char* text,
     QObject::connect(&window, &kulverant::MessageWindow::endRequested, application.get(), &QApplication::quit);
     window.centreOnScreen();
     window.show();
-    return application->exec();
+    int status = application->exec();
+    endAtOnceOnWayland(status);
+    return status;
 }
 
 extern "C" void kulverant_show_failure(const char* programName, const char* report) {
@@ -66,4 +79,5 @@ extern "C" void kulverant_show_failure(const char* programName, const char* repo
     QMessageBox::critical(nullptr, QString::fromUtf8(kulverant::windowCaption.data(),
                                                      static_cast<qsizetype>(kulverant::windowCaption.size())),
                           QString::fromUtf8(report));
+    endAtOnceOnWayland(/*status=*/1);
 }
