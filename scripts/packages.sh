@@ -15,8 +15,8 @@ sanitize_packages=(clang libclang-rt-14-dev llvm)
 
 # The program for 64-bit ARM (Raspberry Pi OS, Debian arm64), cross-built
 # against the arm64 libraries of this multiarch machine; its tests run under
-# qemu's user-mode emulator (scripts/arm64-run).
-arm64_packages=(g++-aarch64-linux-gnu qt6-base-dev:arm64 qemu-user-static googletest)
+# qemu's user-mode emulator (scripts/arm64-run), its window in Wayland too.
+arm64_packages=(g++-aarch64-linux-gnu qt6-base-dev:arm64 qt6-wayland:arm64 qemu-user-static googletest)
 
 # Whether this machine's kernel runs 32-bit x86 programs; some turn that off.
 # The probe is the smallest such program: it only exits with status 0.
