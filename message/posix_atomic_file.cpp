@@ -162,13 +162,16 @@ Expected<void, SystemError> rewriteInPlace(const std::string& path, std::string_
     if (!S_ISREG(opened.st_mode))
         return Unexpected(systemError(EACCES));
     const auto length = static_cast<off_t>(bytes.size());
+    // What is still to be written once the room is taken.
+    std::string_view rest = bytes;
     if (length > opened.st_size) {
         int error = ::fallocate(file.get(), 0, opened.st_size, length - opened.st_size) == 0 ? 0 : errno;
-        if (error == EOPNOTSUPP || error == ENOSYS || error == EINVAL)
-            error = ::lseek(file.get(), opened.st_size, SEEK_SET) >= 0 &&
-                            writeAll(file.get(), bytes.substr(static_cast<std::size_t>(opened.st_size)))
+        if (error == EOPNOTSUPP || error == ENOSYS || error == EINVAL) {
+            rest = bytes.substr(0, static_cast<std::size_t>(opened.st_size));
+            error = ::lseek(file.get(), opened.st_size, SEEK_SET) >= 0 && writeAll(file.get(), bytes.substr(rest.size()))
                         ? 0
                         : errno;
+        }
         if (error != 0) {
             struct stat now {};
             if (::fstat(file.get(), &now) == 0 && now.st_size > opened.st_size)
@@ -176,7 +179,7 @@ Expected<void, SystemError> rewriteInPlace(const std::string& path, std::string_
             return Unexpected(systemError(error));
         }
     }
-    if (::lseek(file.get(), 0, SEEK_SET) < 0 || !writeAll(file.get(), bytes) || ::ftruncate(file.get(), length) != 0 ||
+    if (::lseek(file.get(), 0, SEEK_SET) < 0 || !writeAll(file.get(), rest) || ::ftruncate(file.get(), length) != 0 ||
         ::fsync(file.get()) != 0 || !file.close())
         return Unexpected(lastSystemError());
     return {};
