@@ -22,9 +22,21 @@ std::uint32_t codeword(std::uint32_t data) {
     return word | static_cast<std::uint32_t>(__builtin_popcount(word) & 1);
 }
 
-// The message's bits, 20 to a codeword: 7-bit characters least significant
-// bit first, or 4-bit digits likewise, the last word filled.
 std::vector<std::uint32_t> messageWords(char kind, const std::string& text) {
+    std::vector<bool> bits = messageBits(kind, text);
+    std::vector<std::uint32_t> words;
+    for (std::size_t at = 0; at < bits.size(); at += 20) {
+        std::uint32_t data = 1u << 20;
+        for (std::size_t i = 0; i < 20; ++i)
+            data |= static_cast<std::uint32_t>(at + i < bits.size() && bits[at + i]) << (19 - i);
+        words.push_back(codeword(data));
+    }
+    return words;
+}
+
+} // namespace
+
+std::vector<bool> messageBits(char kind, const std::string& text) {
     std::vector<bool> bits;
     auto push = [&](unsigned value, int width) {
         for (int i = 0; i < width; ++i)
@@ -39,17 +51,10 @@ std::vector<std::uint32_t> messageWords(char kind, const std::string& text) {
         while (bits.size() % 20)
             push(0xC, 4);
     }
-    std::vector<std::uint32_t> words;
-    for (std::size_t at = 0; at < bits.size(); at += 20) {
-        std::uint32_t data = 1u << 20;
-        for (std::size_t i = 0; i < 20; ++i)
-            data |= static_cast<std::uint32_t>(at + i < bits.size() && bits[at + i]) << (19 - i);
-        words.push_back(codeword(data));
-    }
-    return words;
+    while (bits.size() % 20)
+        bits.push_back(false);
+    return bits;
 }
-
-} // namespace
 
 std::vector<std::uint32_t> transmission(const std::vector<Page>& pages, std::vector<std::size_t>& ends) {
     std::vector<std::uint32_t> words;

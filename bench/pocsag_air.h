@@ -23,6 +23,11 @@ struct Page {
     std::string text;
 };
 
+/// A page's message bits as they go on the air, 20 to a codeword: 7-bit
+/// characters or 4-bit digits, least significant bit first, the last
+/// codeword filled (digits with blanks, text with zero bits).
+std::vector<bool> messageBits(char kind, const std::string& text);
+
 /// One transmission's codewords after its preamble, sync words included. Each
 /// page's address codeword goes into its frame (the address's low three bits);
 /// idle words fill the rest. ends gets, for each page, how many codewords have

@@ -15,6 +15,10 @@ struct Page {
     int function;            // 0 to 3, shown as a to d
     PageKind kind;
     std::string text; // without trailing fill marks and blanks; empty for tone-only pages
+    // The reading as printed, fill included, and its kind: an alphanumeric
+    // line of fill alone is a tone-only page but still a reading of its bits.
+    PageKind printedAs = PageKind::ToneOnly;
+    std::string printed;
 };
 
 /// The page of one output line of multimon-ng's POCSAG demodulators, such as
@@ -25,6 +29,13 @@ struct Page {
 /// dropped counts as tone-only. A NUL byte is read as multimon-ng writes the
 /// character, <NUL>.
 std::optional<Page> parsePageLine(std::string_view line);
+
+/// Whether two lines are readings of the same message bits, as multimon-ng
+/// -f auto prints one page as digits, 7-bit text and Skyper text: each is
+/// read back into bits and compared, the lengths included. A line that
+/// cannot be read back (a character set other than -C DE, a truncated line)
+/// agrees with nothing.
+bool readingsAgree(const Page& one, const Page& other);
 
 /// Whether text holds a control character's mark as multimon-ng writes it, such as <DC1>.
 bool holdsControlMarks(std::string_view text);

@@ -14,19 +14,11 @@ int decodingRank(PageKind kind) {
     return kind == PageKind::Numeric ? 0 : kind == PageKind::Alpha ? 1 : 2;
 }
 
-// Whether page continues the decodings of one transmission: the same page
-// in a decoding that follows the last one's. Anything else is a page of its
-// own, even with the same address, as a text that follows its tone-only call.
-bool continues(const std::vector<Page>& decodings, const Page& page) {
-    const Page& last = decodings.back();
-    return page.kind != PageKind::ToneOnly && last.demodulator == page.demodulator && last.address == page.address &&
-           last.function == page.function && decodingRank(last.kind) < decodingRank(page.kind);
-}
-
-// A numeric page read as text shows control marks, as <DC1><EOT> for "112";
-// a text page read as digits shows the digits' odd signs U [ ].
+// A numeric page read as text shows control marks, as <DC1><EOT> for "112",
+// or nothing but them; a text page read as digits shows the digits' odd
+// signs U [ ].
 const Page& likelier(const Page& digits, const Page& text) {
-    bool textIsGarbled = holdsControlMarks(text.text);
+    bool textIsGarbled = text.text.empty() || holdsControlMarks(text.text);
     bool digitsAreGarbled = digits.text.find_first_of("U[]") != std::string::npos;
     return textIsGarbled && !digitsAreGarbled ? digits : text;
 }
@@ -34,13 +26,22 @@ const Page& likelier(const Page& digits, const Page& text) {
 } // namespace
 
 PageRouter::PageRouter(RouterSettings settings, Start start, Note note)
-    : settings_(std::move(settings)), start_(std::move(start)), note_(std::move(note)),
-      repeats_(settings_.repeatWindow) {}
+    : settings_(std::move(settings)), start_(std::move(start)), note_(std::move(note)) {}
+
+// Whether page is another reading of the page whose readings are gathered:
+// the same address and function, in a later kind than the last, and the same
+// bits. Anything else is a page of its own, as a text after its tone-only call.
+bool PageRouter::continues(const Page& page) const {
+    const Page& last = decodings_.back();
+    return last.demodulator == page.demodulator && last.address == page.address &&
+           last.function == page.function && decodingRank(last.printedAs) < decodingRank(page.printedAs) &&
+           std::ranges::all_of(decodings_, [&](const Page& reading) { return readingsAgree(reading, page); });
+}
 
 void PageRouter::line(std::string_view text, Clock::time_point now) {
     wake(now);
     std::optional<Page> page = parsePageLine(text);
-    if (!decodings_.empty() && !(page && continues(decodings_, *page)))
+    if (!decodings_.empty() && !(page && continues(*page)))
         startDecodings();
     if (!page) {
         if (isJsonReport(text)) {
@@ -58,9 +59,9 @@ void PageRouter::line(std::string_view text, Clock::time_point now) {
     }
     if (settings_.watched && !settings_.watched->takes(*page)) {
         ++skipped_.otherAddresses;
-    } else if (page->kind == PageKind::ToneOnly && !settings_.toneOnly.takes(*page)) {
-        ++skipped_.toneOnly;
-    } else if (settings_.severalDecodings && page->kind != PageKind::ToneOnly) {
+    } else if (settings_.severalDecodings && (!decodings_.empty() || page->kind != PageKind::ToneOnly)) {
+        // A reading of fill alone that continues a page belongs to it: the
+        // numeric page "112" reads as the text <DC1><EOT>.
         if (decodings_.empty())
             decodingsAt_ = now;
         decodings_.push_back(std::move(*page));
@@ -74,11 +75,13 @@ void PageRouter::line(std::string_view text, Clock::time_point now) {
 // the likelier is started; the other decodings are counted.
 void PageRouter::startDecodings() {
     auto find = [&](PageKind kind) {
-        auto found = std::ranges::find(decodings_, kind, &Page::kind);
+        auto found = std::ranges::find(decodings_, kind, &Page::printedAs);
         return found == decodings_.end() ? nullptr : &*found;
     };
     const Page* digits = find(PageKind::Numeric);
     const Page* text = find(PageKind::Alpha);
+    if (digits && digits->kind != PageKind::Numeric)
+        digits = nullptr; // digits of fill alone
     const Page& chosen = digits && text ? likelier(*digits, *text) : text ? *text : digits ? *digits : decodings_[0];
     skipped_.alternatives += static_cast<long>(decodings_.size()) - 1;
     deliver(chosen, decodingsAt_);
@@ -86,15 +89,10 @@ void PageRouter::startDecodings() {
 }
 
 void PageRouter::deliver(const Page& page, Clock::time_point now) {
-    std::string message = messageForPage(page);
-    if (repeats_.isRepeat(message, now))
-        return;
-    repeats_.remember(message, now);
-    start_(message);
-}
-
-void PageRouter::startFailed(const std::string& message) {
-    repeats_.forget(message);
+    if (page.kind == PageKind::ToneOnly && !settings_.toneOnly.takes(page))
+        ++skipped_.toneOnly;
+    else
+        start_(messageForPage(page), now);
 }
 
 std::optional<PageRouter::Clock::time_point> PageRouter::wakeAt() const {

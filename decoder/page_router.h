@@ -2,7 +2,6 @@
 
 #include "address_list.h"
 #include "page_line.h"
-#include "repeat_filter.h"
 
 #include <chrono>
 #include <functional>
@@ -29,12 +28,14 @@ struct RouterSettings {
 class PageRouter {
 public:
     using Clock = std::chrono::steady_clock;
-    /// Starts kulverant with the message, or queues it to be started.
-    using Start = std::function<void(const std::string& message)>;
+    /// Starts kulverant with the message of a page decoded at the time given,
+    /// or queues it to be started; repeats are the starter's to pass over.
+    using Start = std::function<void(const std::string& message, Clock::time_point decodedAt)>;
     using Note = std::function<void(const std::string& text)>;
 
     /// multimon-ng -f auto prints a page's decodings one right after the
-    /// other: the first waits this long for the others.
+    /// other: the first waits this long for the others. Which lines are one
+    /// page's decodings their bits tell, not the time.
     static constexpr auto decodingsWithin = std::chrono::milliseconds(50);
     /// Lines that are no page are noted this many times a minute, then counted.
     static constexpr int notesPerMinute = 3;
@@ -51,9 +52,6 @@ public:
     /// The input has ended: what waits is started, and the count said.
     void finish();
 
-    /// The message's start failed after all: a repeat of it may deliver it.
-    void startFailed(const std::string& message);
-
 private:
     struct Skipped {
         long lines = 0;          // no page, beyond those noted
@@ -63,6 +61,7 @@ private:
         long alternatives = 0;   // other decodings of a page taken
     };
 
+    bool continues(const Page& page) const;
     void startDecodings();
     void deliver(const Page& page, Clock::time_point now);
     void sayCount(const char* when);
@@ -70,7 +69,6 @@ private:
     RouterSettings settings_;
     Start start_;
     Note note_;
-    RepeatFilter repeats_;
     std::vector<Page> decodings_; // one transmission's decodings so far, under -f auto
     Clock::time_point decodingsAt_;
     Skipped skipped_;

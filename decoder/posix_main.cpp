@@ -1,7 +1,10 @@
 // kulverant-multimon: reads multimon-ng's output and starts kulverant once
 // for every POCSAG page to a watched address, detached, with "<RIC> <text>"
-// as its message.
+// as its message. With --receiver and --decoder it runs rtl_fm and
+// multimon-ng itself, as the chain that a service keeps.
 #include "page_router.h"
+#include "posix_chain.h"
+#include "start_queue.h"
 
 #include "message/executable_directory.h"
 #include "message/run_error.h"
@@ -13,12 +16,14 @@
 #include <cmath>
 #include <csignal>
 #include <cstdio>
-#include <deque>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
 #include <string>
+#include <sys/signalfd.h>
 #include <unistd.h>
+#include <utility>
 
 extern char** environ;
 
@@ -29,12 +34,25 @@ using Clock = PageRouter::Clock;
 
 constexpr std::size_t longestLine = 64 * 1024;
 // How long a start may take to write its files before the next page is
-// started anyway; normally a few milliseconds.
-constexpr auto savedTimeout = std::chrono::seconds(10);
+// started anyway; normally a few milliseconds. Longer than kulverant's own
+// longest wait, 10 s for each of its two files' locks, so that a late start
+// never writes over the page after it.
+constexpr auto savedTimeout = std::chrono::seconds(25);
+// Once the input has ended or a stop is asked, the pages still queued have
+// this long to start one after the other; any left then start at once,
+// without waiting for each other's files. So the glue ends within about
+// this long of a stop, and no page it has read is lost.
+constexpr auto drainLimit = std::chrono::seconds(30);
+// A start that failed (no process to be had, kulverant replaced meanwhile) is
+// tried once more after this long, the pages behind it waiting.
+constexpr auto retryAfter = std::chrono::seconds(1);
+// A page waiting longer than this to start is a late alarm: it is noted.
+constexpr auto lateAfter = std::chrono::seconds(30);
 
 constexpr const char* usage =
     "Aufruf: kulverant-multimon [--ric RIC[:FUNKTIONEN][,RIC...]] [--tone-only RIC[,RIC...]] "
-    "[--repeat-window SEKUNDEN] [--decodings auto] [--silence-limit MINUTEN]   (FUNKTIONEN: Buchstaben aus abcd)";
+    "[--repeat-window SEKUNDEN] [--decodings auto] [--silence-limit MINUTEN] "
+    "[--receiver BEFEHL --decoder BEFEHL]   (FUNKTIONEN: Buchstaben aus abcd)";
 
 void note(const std::string& text) {
     std::string line = "kulverant-multimon: " + text + "\n";
@@ -44,6 +62,7 @@ void note(const std::string& text) {
 struct Options {
     RouterSettings router;
     std::optional<Clock::duration> silenceLimit; // no line for this long: the receiver is deaf
+    std::vector<std::string> receiver, decoder;  // the chain's parts, run by the glue itself
 };
 
 // A number of seconds or minutes, whole or with a fraction ("0.5").
@@ -62,7 +81,8 @@ bool parseOptions(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
         std::string_view option = argv[i];
         bool known = option == "--repeat-window" || option == "--tone-only" || option == "--ric" ||
-                     option == "--decodings" || option == "--silence-limit";
+                     option == "--decodings" || option == "--silence-limit" || option == "--receiver" ||
+                     option == "--decoder";
         if (!known || i + 1 >= argc) {
             note("unbekannte Angabe '" + quotedForReport(option) + "'. " + usage);
             return false;
@@ -85,6 +105,12 @@ bool parseOptions(int argc, char** argv, Options& options) {
                 return refuse("eine Zahl von Minuten über 0");
             continue;
         }
+        if (option == "--receiver" || option == "--decoder") {
+            (option == "--receiver" ? options.receiver : options.decoder) = commandWords(value);
+            if (commandWords(value).empty())
+                return refuse("einen Befehl");
+            continue;
+        }
         if (option == "--decodings") {
             if (value != "auto")
                 return refuse("'auto' (wenn multimon-ng mit -f auto läuft)");
@@ -101,8 +127,13 @@ bool parseOptions(int argc, char** argv, Options& options) {
         else
             settings.watched = list;
     }
+    if (options.receiver.empty() != options.decoder.empty()) {
+        note("--receiver und --decoder gehören zusammen. " + std::string(usage));
+        return false;
+    }
     return true;
 }
+
 
 // Starts kulverant for one page after the other, each in a session of its
 // own: the next once the one before has closed its standard output, which it
@@ -112,17 +143,18 @@ bool parseOptions(int argc, char** argv, Options& options) {
 // delays the pages behind it, never the decoder.
 class Starter {
 public:
-    explicit Starter(std::string program) : program_(std::move(program)) {}
+    Starter(std::string program, Clock::duration repeatWindow)
+        : program_(std::move(program)), queue_(repeatWindow) {}
     Starter(const Starter&) = delete;
     Starter& operator=(const Starter&) = delete;
     ~Starter() { stopWaiting(); }
 
-    void queue(const std::string& message) { queued_.push_back(message); }
-    bool idle() const { return saved_ < 0 && queued_.empty(); }
+    StartQueue& queue() { return queue_; }
+    bool idle() const { return saved_ < 0 && queue_.empty() && !retry_; }
     // The pipe that the start under way closes once it has saved, or -1.
     int savedDescriptor() const { return saved_; }
     std::optional<Clock::time_point> giveUpAt() const {
-        return saved_ < 0 ? std::nullopt : std::optional(startedAt_ + savedTimeout);
+        return saved_ >= 0 ? std::optional(startedAt_ + savedTimeout) : retry_ ? std::optional(retryAt_) : std::nullopt;
     }
 
     // Reads what the start under way wrote; at its end, or after the
@@ -135,15 +167,28 @@ public:
             stopWaiting();
     }
 
-    // Starts the queued pages while none is under way; returns those whose
-    // start failed.
-    std::vector<std::string> startQueued(Clock::time_point now) {
-        std::vector<std::string> failed;
-        while (saved_ < 0 && !queued_.empty()) {
-            std::string message = std::move(queued_.front());
-            queued_.pop_front();
-            if (!start(message, now))
-                failed.push_back(std::move(message));
+    // Starts the queued pages while none is under way, or all of them at
+    // once in a hurry; returns whether a start failed for good. A failed
+    // page is tried once more, then given up; it does not count as started,
+    // so that its repeat still delivers it.
+    bool startQueued(Clock::time_point now, bool hurry) {
+        bool failed = false;
+        while (saved_ < 0 && (!retry_ || hurry || now >= retryAt_)) {
+            bool again = retry_.has_value();
+            std::optional<StartQueue::Entry> entry = again ? std::exchange(retry_, std::nullopt) : queue_.next();
+            if (!entry)
+                break;
+            if (start(entry->message, now)) {
+                queue_.started(*entry);
+            } else if (again || hurry) {
+                note("nicht gestartet: " + quotedForReport(entry->message));
+                failed = true;
+            } else {
+                retry_ = std::move(entry);
+                retryAt_ = now + retryAfter;
+            }
+            if (hurry)
+                stopWaiting();
         }
         return failed;
     }
@@ -161,12 +206,15 @@ private:
         ::posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
         ::posix_spawn_file_actions_adddup2(&actions, saved[1], STDOUT_FILENO);
         ::posix_spawnattr_init(&attributes);
-        sigset_t defaults;
+        // The glue blocks the signals it reads and ignores SIGPIPE; the window does neither.
+        sigset_t defaults, none;
+        sigemptyset(&none);
         sigemptyset(&defaults);
         sigaddset(&defaults, SIGCHLD);
         sigaddset(&defaults, SIGPIPE);
         ::posix_spawnattr_setsigdefault(&attributes, &defaults);
-        ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF);
+        ::posix_spawnattr_setsigmask(&attributes, &none);
+        ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
         std::string argument0 = program_;
         std::string argument1 = message;
         char* arguments[] = {argument0.data(), argument1.data(), nullptr};
@@ -192,9 +240,43 @@ private:
     }
 
     std::string program_;
-    std::deque<std::string> queued_;
+    StartQueue queue_;
+    std::optional<StartQueue::Entry> retry_;
+    Clock::time_point retryAt_;
     int saved_ = -1;
     Clock::time_point startedAt_;
+};
+
+// Notes a backlog as it grows and a page that waits too long, once each
+// until the queue has emptied.
+class BacklogWatch {
+public:
+    void check(const StartQueue& queue, Clock::time_point now) {
+        if (queue.empty()) {
+            noted_ = 1;
+            lateNoted_ = false;
+            return;
+        }
+        if (queue.size() >= noted_ * 10) {
+            for (noted_ *= 10; queue.size() >= noted_ * 10;)
+                noted_ *= 10;
+            note(std::to_string(queue.size()) + " Seiten warten auf ihren Start" +
+                 (queue.full() ? "; die Eingabe wird angehalten, bis es weniger sind" : ""));
+        }
+        if (!lateNoted_ && now - *queue.oldest() >= lateAfter) {
+            lateNoted_ = true;
+            note("die älteste wartende Seite wartet seit über " +
+                 std::to_string(std::chrono::duration_cast<std::chrono::seconds>(lateAfter).count()) +
+                 " s auf ihren Start");
+        }
+    }
+    std::optional<Clock::time_point> dueAt(const StartQueue& queue) const {
+        return lateNoted_ || queue.empty() ? std::nullopt : std::optional(*queue.oldest() + lateAfter);
+    }
+
+private:
+    std::size_t noted_ = 1;
+    bool lateNoted_ = false;
 };
 
 int milliseconds(std::optional<Clock::time_point> at, Clock::time_point now) {
@@ -204,11 +286,40 @@ int milliseconds(std::optional<Clock::time_point> at, Clock::time_point now) {
     return static_cast<int>(std::clamp<decltype(left)>(left, 0, 1 << 30));
 }
 
+std::optional<Clock::time_point> earliest(std::initializer_list<std::optional<Clock::time_point>> times) {
+    std::optional<Clock::time_point> first;
+    for (const auto& at : times)
+        if (at && (!first || *at < *first))
+            first = at;
+    return first;
+}
+
+// Standard input, output and error closed at the start would be taken by the
+// next descriptors opened: they get /dev/null. Returns whether input was open.
+bool openStandardDescriptors() {
+    bool inputOpen = ::fcntl(STDIN_FILENO, F_GETFD) >= 0;
+    for (int fd = 0; fd <= 2; ++fd)
+        if (::fcntl(fd, F_GETFD) < 0 && ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY) != fd)
+            return false;
+    return inputOpen;
+}
+
 } // namespace
 } // namespace kulverant
 
 int main(int argc, char** argv) {
     using namespace kulverant;
+    bool inputOpen = openStandardDescriptors();
+    // The signals are read in the loop, never handled in between: a stop or
+    // a part's end at any moment, start-up included, is seen there.
+    sigset_t signals;
+    sigemptyset(&signals);
+    for (int signal : {SIGTERM, SIGINT, SIGHUP, SIGCHLD})
+        sigaddset(&signals, signal);
+    ::sigprocmask(SIG_BLOCK, &signals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+    int signalled = ::signalfd(-1, &signals, SFD_CLOEXEC | SFD_NONBLOCK);
+
     Options options;
     if (!parseOptions(argc, argv, options))
         return 2;
@@ -218,63 +329,39 @@ int main(int argc, char** argv) {
         note("kulverant nicht neben diesem Programm gefunden");
         return 1;
     }
-    // The windows outlive their pages; their ends are nobody's business here,
-    // and the kernel reaps them.
-    std::signal(SIGCHLD, SIG_IGN);
-    std::signal(SIGPIPE, SIG_IGN);
+    if (signalled < 0) {
+        note("kann Signale nicht lesen: " + lastSystemError().reason);
+        return 1;
+    }
 
-    Starter starter(program);
-    PageRouter router(std::move(options.router), [&](const std::string& message) { starter.queue(message); }, note);
     int status = 0;
+    Clock::time_point now = Clock::now();
+    Chain chain(note);
+    int input = STDIN_FILENO;
+    if (!options.receiver.empty()) {
+        input = chain.start(options.receiver, options.decoder);
+        if (input < 0) {
+            status = 1;
+            chain.end(now);
+        }
+    } else if (!inputOpen) {
+        note("Eingabe nicht lesbar: die Standardeingabe ist geschlossen");
+        status = 1;
+        input = -1;
+    }
+
+    Starter starter(program, options.router.repeatWindow);
+    PageRouter router(
+        std::move(options.router),
+        [&](const std::string& message, Clock::time_point at) { starter.queue().push(message, at); }, note);
+    BacklogWatch backlog;
     std::string line;
-    bool overlong = false, reading = true;
-    Clock::time_point heard = Clock::now();
+    bool overlong = false, reading = input >= 0, stopAsked = false;
+    std::optional<Clock::time_point> drainingSince;
+    Clock::time_point heard = now;
     char buffer[4096];
-    while (reading || !starter.idle()) {
-        Clock::time_point now = Clock::now();
-        for (const std::string& failed : starter.startQueued(now)) {
-            router.startFailed(failed);
-            status = 1;
-        }
-        std::optional<Clock::time_point> wake = router.wakeAt(), giveUp = starter.giveUpAt();
-        if (!wake || (giveUp && *giveUp < *wake))
-            wake = giveUp;
-        if (options.silenceLimit && reading && (!wake || heard + *options.silenceLimit < *wake))
-            wake = heard + *options.silenceLimit;
-        pollfd watched[] = {{reading ? STDIN_FILENO : -1, POLLIN, 0}, {starter.savedDescriptor(), POLLIN, 0}};
-        int ready = ::poll(watched, 2, milliseconds(wake, now));
-        now = Clock::now();
-        if (ready < 0 && errno != EINTR) {
-            note("Warten auf die Eingabe schlug fehl: " + lastSystemError().reason);
-            return 1;
-        }
-        starter.poll(now);
-        router.wake(now);
-        if (options.silenceLimit && reading && now - heard >= *options.silenceLimit) {
-            note("seit " + std::to_string(std::chrono::duration_cast<std::chrono::seconds>(now - heard).count()) +
-                 " s keine Zeile vom Decoder: Empfänger oder multimon-ng hängt (--silence-limit)");
-            router.finish();
-            reading = false;
-            status = 1;
-        }
-        if (ready <= 0 || !reading || !(watched[0].revents & (POLLIN | POLLHUP | POLLERR)))
-            continue;
-        ssize_t length = ::read(STDIN_FILENO, buffer, sizeof buffer);
-        if (length < 0 && (errno == EINTR || errno == EAGAIN))
-            continue;
-        if (length <= 0) {
-            if (length < 0) {
-                note("Eingabe nicht lesbar: " + lastSystemError().reason);
-                status = 1;
-            }
-            if (!line.empty() && !overlong)
-                router.line(line, now);
-            router.finish();
-            reading = false;
-            continue;
-        }
-        heard = now;
-        for (std::string_view chunk(buffer, static_cast<std::size_t>(length)); !chunk.empty();) {
+    auto readLines = [&](std::string_view chunk) {
+        while (!chunk.empty()) {
             std::size_t end = chunk.find('\n');
             std::string_view piece = chunk.substr(0, end);
             if (line.size() + piece.size() > longestLine)
@@ -291,6 +378,93 @@ int main(int argc, char** argv) {
             overlong = false;
             chunk.remove_prefix(end + 1);
         }
+    };
+    auto endInput = [&] {
+        if (!line.empty() && !overlong)
+            router.line(line, now);
+        router.finish();
+        reading = false;
+        if (input >= 0 && input != STDIN_FILENO)
+            ::close(input);
+    };
+    while (reading || !starter.idle() || chain.running()) {
+        now = Clock::now();
+        if (!reading && !drainingSince)
+            drainingSince = now;
+        bool hurry = drainingSince && now - *drainingSince >= drainLimit;
+        if (starter.startQueued(now, hurry))
+            status = 1;
+        backlog.check(starter.queue(), now);
+        bool takingInput = reading && !starter.queue().full();
+        std::optional<Clock::time_point> wake =
+            earliest({router.wakeAt(), starter.giveUpAt(), chain.dueAt(), backlog.dueAt(starter.queue()),
+                      options.silenceLimit && reading ? std::optional(heard + *options.silenceLimit) : std::nullopt,
+                      drainingSince && !starter.idle() ? std::optional(*drainingSince + drainLimit) : std::nullopt});
+        pollfd watched[] = {{takingInput ? input : -1, POLLIN, 0},
+                            {starter.savedDescriptor(), POLLIN, 0},
+                            {signalled, POLLIN, 0}};
+        int ready = ::poll(watched, 3, milliseconds(wake, now));
+        now = Clock::now();
+        if (ready < 0 && errno != EINTR) {
+            note("Warten auf die Eingabe schlug fehl: " + lastSystemError().reason);
+            return 1;
+        }
+        signalfd_siginfo caught;
+        while (::read(signalled, &caught, sizeof caught) == sizeof caught) {
+            if (caught.ssi_signo == SIGCHLD) {
+                if (chain.reap() && !chain.ending()) {
+                    status = 1;
+                    chain.end(now);
+                }
+            } else if (!std::exchange(stopAsked, true)) {
+                note(std::string("angehalten (SIG") + sigabbrev_np(static_cast<int>(caught.ssi_signo)) +
+                     "): die schon gelesenen Seiten werden noch gestartet");
+                chain.end(now);
+                // Without a chain of its own, what the pipe holds already was
+                // decoded: it is read, and then no more.
+                if (options.receiver.empty())
+                    while (reading) {
+                        pollfd pending = {input, POLLIN, 0};
+                        ssize_t length = ::poll(&pending, 1, 0) == 1 ? ::read(input, buffer, sizeof buffer) : 0;
+                        if (length <= 0)
+                            break;
+                        readLines(std::string_view(buffer, static_cast<std::size_t>(length)));
+                    }
+            }
+        }
+        chain.pursue(now);
+        starter.poll(now);
+        router.wake(now);
+        if (options.silenceLimit && reading && now - heard >= *options.silenceLimit) {
+            note("seit " + std::to_string(std::chrono::duration_cast<std::chrono::seconds>(now - heard).count()) +
+                 " s keine Zeile vom Decoder: Empfänger oder multimon-ng hängt (--silence-limit)");
+            status = 1;
+            chain.end(now);
+            if (options.receiver.empty())
+                endInput();
+        }
+        if (reading && stopAsked && options.receiver.empty())
+            endInput();
+        if (!reading || !(watched[0].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)))
+            continue;
+        ssize_t length = ::read(input, buffer, sizeof buffer);
+        if (length < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (length <= 0) {
+            if (length < 0) {
+                note("Eingabe nicht lesbar: " + lastSystemError().reason);
+                status = 1;
+            }
+            endInput();
+            // The decoder's output has ended: whatever of the chain still runs is ended too.
+            if (!chain.ending() && chain.running()) {
+                status = 1;
+                chain.end(now);
+            }
+            continue;
+        }
+        heard = now;
+        readLines(std::string_view(buffer, static_cast<std::size_t>(length)));
     }
     return status;
 }

@@ -15,15 +15,12 @@ public:
 
     explicit RepeatFilter(Clock::duration window) : window_(window) {}
 
-    /// Whether the message was started within the window before now.
+    /// Whether the message was started within the window before now. A
+    /// repeat does not renew the window: only starts do.
     bool isRepeat(const std::string& message, Clock::time_point now);
 
-    /// The message was started now: its repeats within the window are not new.
+    /// The message, decoded at that time, was started.
     void remember(const std::string& message, Clock::time_point now);
-
-    /// Its start failed after all: only a start that worked counts, so that
-    /// the network's repeat can still deliver the page.
-    void forget(const std::string& message) { lastStarted_.erase(message); }
 
 private:
     Clock::duration window_;

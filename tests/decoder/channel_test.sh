@@ -5,9 +5,11 @@
 # channel's answer, each once, in the order they were on the air, and the
 # feeder must never wait for the glue more than 100 ms. held-lock: the real
 # kulverant behind, as nobody in an admin's drop folder, where another
-# program holds Kulverant.txt's lock for 8 s; the pages behind it wait, the
-# radio does not. KULVERANT_SEED repeats a run.
-#   channel_test.sh CHANNEL GLUE PROGRAM lines|auto|audio PAGES [held-lock]
+# program holds Kulverant.txt's lock for that many seconds; the pages behind
+# it wait, the radio does not, and the file ends with the last page, also
+# where the lock is let go just after kulverant gave up waiting for it.
+# KULVERANT_SEED repeats a run.
+#   channel_test.sh CHANNEL GLUE PROGRAM lines|auto|audio PAGES [held-lock=SECONDS]
 set -euo pipefail
 channel=$(realpath "$1") glue=$(realpath "$2") program=$(realpath "$3") mode=$4 pages=$5 held=${6:-}
 seed=${KULVERANT_SEED:-$(od -An -N2 -tu2 /dev/urandom | tr -d ' ')}
@@ -35,7 +37,7 @@ if [ -n "$held" ]; then
   chmod 666 "$messages"/*.txt
   chmod 755 "$messages"
   run=(setpriv --reuid=65534 --regid=65534 --clear-groups)
-  flock --shared "$messages/Kulverant.txt" sleep 8 &
+  flock --shared "$messages/Kulverant.txt" sleep "${held#held-lock=}" &
 fi
 chmod -R a+rx "$work/bin"
 

@@ -9,6 +9,7 @@
 // their order; on standard error the longest write it waited for.
 #include "bench/pocsag_air.h"
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -42,9 +43,12 @@ public:
             int type = pick(20);
             int baud = pick(3) ? 2400 : 1200;
             std::vector<Page> sent;
-            if (type < 6) { // an alarm to several addresses
-                for (int n = 1 + pick(6); n > 0; --n)
-                    sent.push_back(textPage(anyAddress()));
+            if (type < 6) { // an alarm to several addresses, often with one text
+                Page alarm = textPage(anyAddress());
+                for (int n = 1 + pick(6); n > 0; --n) {
+                    sent.push_back(pick(2) ? textPage(anyAddress()) : alarm);
+                    sent.back().address = anyAddress();
+                }
             } else if (type < 9) { // a tone-only call, then its text, at once or in the next transmission
                 Page call = textPage(pick(4) ? toneOnlyAlarms[static_cast<std::size_t>(pick(3))] : anyAddress());
                 sent.push_back({'t', call.address, call.function, ""});
@@ -117,25 +121,51 @@ private:
         return false;
     }
 
+    // multimon-ng's readings of a page's bits: digits, 7-bit text and
+    // Skyper text (each character less one), control characters by name.
+    static std::array<std::string, 3> readings(const Page& page) {
+        static const char* const names[] = {"NUL", "SOH", "STX", "ETX", "EOT", "ENQ", "ACK", "BEL", "BS", "HT", "LF",
+                                            "VT",  "FF",  "CR",  "SO",  "SI",  "DLE", "DC1", "DC2", "DC3", "DC4", "NAK",
+                                            "SYN", "ETB", "CAN", "EM",  "SUB", "ESC", "FS",  "GS",  "RS",  "US"};
+        std::vector<bool> bits = messageBits(page.kind, page.text);
+        auto value = [&](std::size_t at, std::size_t width) {
+            unsigned result = 0;
+            for (std::size_t i = 0; i < width; ++i)
+                result |= static_cast<unsigned>(bits[at + i]) << i;
+            return result;
+        };
+        auto sign = [](unsigned c) {
+            return c < 32 ? "<" + std::string(names[c]) + ">" : c == 127 ? std::string("<DEL>") : std::string(1, static_cast<char>(c));
+        };
+        std::array<std::string, 3> read;
+        for (std::size_t at = 0; at + 4 <= bits.size(); at += 4)
+            read[0] += "0123456789.U -]["[value(at, 4)];
+        for (std::size_t at = 0; at + 7 <= bits.size(); at += 7) {
+            read[1] += sign(value(at, 7));
+            read[2] += sign((value(at, 7) + 127) & 127);
+        }
+        return read;
+    }
+
     // The lines multimon-ng prints for a page; with -f auto its other
-    // decodings too, garbled as multimon-ng garbles them.
+    // readings too, some left out as multimon-ng leaves out those it rules
+    // out. Only readings that the glue cannot take for the page's own are
+    // sent: a numeric page's text that starts with a control character, a
+    // text page's digits with the signs U [ ].
     std::string lines(int baud, const Page& page) {
         char head[64];
         std::snprintf(head, sizeof head, "POCSAG%d: Address: %7u  Function: %u", baud, page.address, page.function);
         if (page.kind == 't')
             return head + std::string(" \n");
-        std::string digits = std::string(head) + "  Numeric: " +
-                             (page.kind == 'n' ? page.text + std::string(static_cast<std::size_t>(pick(4)), ' ')
-                                               : std::to_string(pick(99999)) + "]U" + std::to_string(pick(999))) +
-                             "\n";
-        std::string text = std::string(head) + "  Alpha:   " +
-                           (page.kind == 'a' ? page.text + (pick(2) ? "<NUL>" : "<EOT><NUL>") : "<DC1><EOT>x") + "\n";
-        std::string skyper = std::string(head) + "  Skyper:  " + "Edtdq<DEL>\n";
+        auto line = [&](const char* kind, const std::string& text) { return head + std::string(kind) + text + "\n"; };
         if (mode_ != 'f')
-            return page.kind == 'n' ? digits : text;
-        if (page.kind == 'a' && page.text.size() > 40 && pick(2))
-            return text;
-        return digits + text + (pick(2) ? skyper : "");
+            return page.kind == 'n' ? line("  Numeric: ", page.text + std::string(static_cast<std::size_t>(pick(4)), ' '))
+                                    : line("  Alpha:   ", page.text + (pick(2) ? "<NUL>" : "<EOT><NUL>"));
+        auto [digits, text, skyper] = readings(page);
+        bool digitsTaken = page.kind == 'n' || (digits.find_first_of("U[]") != std::string::npos && pick(2));
+        bool textTaken = page.kind == 'a' || (text.starts_with('<') && pick(2));
+        return (digitsTaken ? line("  Numeric: ", digits) : "") + (textTaken ? line("  Alpha:   ", text) : "") +
+               (pick(2) ? line("  Skyper:  ", skyper) : "");
     }
 
     // Sends the pages in one transmission at the next free moment, and
