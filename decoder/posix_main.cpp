@@ -173,6 +173,8 @@ public:
     // so that its repeat still delivers it.
     bool startQueued(Clock::time_point now, bool hurry) {
         bool failed = false;
+        if (hurry)
+            stopWaiting();
         while (saved_ < 0 && (!retry_ || hurry || now >= retryAt_)) {
             bool again = retry_.has_value();
             std::optional<StartQueue::Entry> entry = again ? std::exchange(retry_, std::nullopt) : queue_.next();

@@ -36,9 +36,10 @@ void handleQtMessage(QtMsgType type, const QMessageLogContext&, const QString& m
 // Qt 6.4's Wayland plugin can hang for good while Qt is taken apart: its
 // destructor waits for its event thread, which waits for the display that is
 // going away. On Wayland the program therefore ends once the window or the
-// box has ended, without taking Qt apart; there is nothing left to do.
+// box has ended, without taking Qt apart; there is nothing left to do. The
+// plugin goes by several names ("wayland", "wayland-egl", "wayland-brcm").
 void endAtOnceOnWayland(int status) {
-    if (QGuiApplication::platformName() == QLatin1String("wayland")) {
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
         std::fflush(nullptr);
         ::_exit(status);
     }

@@ -6,9 +6,7 @@
 # feeder must never wait for the glue more than 100 ms. held-lock: the real
 # kulverant behind, as nobody in an admin's drop folder, where another
 # program holds Kulverant.txt's lock for that many seconds; the pages behind
-# it wait, the radio does not, and the file ends with the last page, also
-# where the lock is let go just after kulverant gave up waiting for it.
-# KULVERANT_SEED repeats a run.
+# it wait, the radio does not. KULVERANT_SEED repeats a run.
 #   channel_test.sh CHANNEL GLUE PROGRAM lines|auto|audio PAGES [held-lock=SECONDS]
 set -euo pipefail
 channel=$(realpath "$1") glue=$(realpath "$2") program=$(realpath "$3") mode=$4 pages=$5 held=${6:-}

@@ -17,10 +17,11 @@ cp "$1" "$work/bin/"
 cat >"$work/bin/kulverant" <<STAND_IN
 #!/bin/sh
 echo "\$(date +%s%3N) \$1" >>"$work/started"
-case \$1 in *HANG*) exec sleep 60 ;; *SLOW*) sleep "\$(echo "\$1" | sed 's/.*SLOW\([0-9]*\).*/\1/')" ;; esac
+case \$1 in *HANG*) exec sleep 60 ;; *SLOW*) sleep "\$(echo "\$1" | sed 's/.*SLOW\([0-9.]*\).*/\1/')" ;; esac
+echo "\$1" >>"$work/saved"
 STAND_IN
 chmod +x "$work/bin/kulverant"
-touch "$work/started"
+touch "$work/started" "$work/saved"
 milliseconds() { local now=${EPOCHREALTIME/./}; echo $((now / 1000)); }
 # Seconds such as 0.5 in milliseconds.
 in_milliseconds() { local fraction=${1#*.}; [ "$fraction" != "$1" ] || fraction=; fraction=${fraction}000; echo $((${1%.*} * 1000 + 10#${fraction:0:3})); }
@@ -59,6 +60,9 @@ else
     esac
   done
   exec 3>&-
+  # The glue must end within 35 s of the last step.
+  for _ in $(seq 350); do kill -0 "$glue" 2>/dev/null || break; sleep 0.1; done
+  kill -KILL "$glue" 2>/dev/null && problems+=" lief 35 s nach dem letzten Schritt noch;"
   status=0
   wait "$glue" || status=$?
 fi
@@ -74,6 +78,9 @@ for i in "${!wanted[@]}"; do
   late=$((at - start))
   [ -z "$within" ] || [ "$late" -lt "${within#<}" ] || problems+=" '$message' erst nach $late ms;"
 done
+# The files are written in the order of the starts.
+cut -d" " -f2- "$work/started" | { grep -v HANG || true; } | cmp -s - "$work/saved" ||
+  problems+=" gespeichert in anderer Reihenfolge: $(tr '\n' '|' <"$work/saved");"
 if [ -n "$problems" ]; then
   echo "FEHLER $name:$problems" >&2
   sed 's/^/    /' "$work/notes" >&2

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # The systemd unit's chain, run as systemd runs it: in a session of its own,
 # with SIGPIPE ignored, the real multimon-ng, and a stand-in rtl_fm that sends
-# the tests' POCSAG audio at real time through the pipe. Each page must be on
-# disk within a second of its last codeword while the audio goes on; a
-# stop, which systemd sends to the shell alone, must end the chain but no
-# alarm window, even where rtl_fm ignores it; whichever part ends, the whole
-# chain must end soon with a line that names it and a failure.
+# the tests' POCSAG audio at real time. Each page must be on disk within a
+# second of its last codeword while the audio goes on; a stop, which systemd
+# sends to kulverant-multimon alone, must end the chain but no alarm window,
+# even where rtl_fm ignores it; whichever part ends, the whole chain must end
+# soon with a line that names it and a failure, its pages started; and a
+# stop at any moment of start-up, while both cores are busy, must leave
+# nothing behind.
 #   service_test.sh ENCODER GLUE UNIT
 set -euo pipefail
 encoder=$(realpath "$1") glue_directory=$(dirname "$(realpath "$2")") unit=$3
@@ -22,10 +24,11 @@ failures=0
 fail() { echo "FEHLER: $*" >&2; failures=$((failures + 1)); }
 milliseconds() { local now=${EPOCHREALTIME/./}; echo $((now / 1000)); }
 
-# What systemd runs: the unit's ExecStart, its lines joined, $$ read as $.
-script=$(sed -n '/^ExecStart=/,/[^\\]$/p' "$unit" | sed 's/\\$//' | tr '\n' ' ' |
-  sed -e "s|^ExecStart=/bin/bash -c '||" -e "s/' *$//" -e 's/\$\$/$/g')
-address=$(grep -o -- '--ric [0-9]*' <<<"$script" | cut -d' ' -f2)
+# What systemd runs: the unit's ExecStart, its lines joined, its quotes
+# read as systemd reads them, with the glue of this build.
+eval "command=($(sed -n '/^ExecStart=/,/[^\\]$/p' "$unit" | sed 's/\\$//' | tr '\n' ' ' | sed 's/^ExecStart=//'))"
+command[0]=$glue_directory/kulverant-multimon
+address=$(grep -o -- '--ric [0-9]*' <<<"${command[*]}" | cut -d' ' -f2)
 
 source "$(dirname "$0")/../program/case_text.sh"
 start_xvfb "$work"
@@ -36,12 +39,12 @@ windows() { xdotool search --onlyvisible --name '^Tevra Pocsag Display$' 2>/dev/
 live() { printf "exec '%s' --live '%s' 1200 " "$encoder" "$work/ends"; printf "'a,$address,3,%s' " "$@"; }
 
 # Starts the chain with rtl_fm standing in as given and the glue's options
-# added; sets chain to the shell's pid, which leads the chain's session.
+# added; sets chain to the glue's pid, which leads the chain's session.
 run_chain() {
   printf '#!/bin/sh\n%s\n' "$1" >"$work/bin/rtl_fm"
   chmod +x "$work/bin/rtl_fm"
-  setsid env --ignore-signal=PIPE bash -c "${script/kulverant-multimon /kulverant-multimon ${2:+$2 }}" \
-    >/dev/null 2>"$work/journal" &
+  # shellcheck disable=SC2086
+  setsid env --ignore-signal=PIPE "${command[0]}" ${2:-} "${command[@]:1}" >/dev/null 2>"$work/journal" &
   chain=$!
   chains+=("$chain")
 }
@@ -58,7 +61,7 @@ ended_within() {
 }
 
 pages=("Alarm eins" "Alarm zwei" "Alarm drei")
-run_chain "$(live "${pages[@]}")"
+run_chain "$(live "${pages[@]}")" ""
 # The stand-in notes when each page's last codeword went out; multimon-ng
 # prints the page once the codeword after it shows that it ended.
 deadline=$(($(milliseconds) + 30000))
@@ -85,30 +88,54 @@ ended_within 2 || fail "das Anhalten beendete die Kette nicht"
 pkill -f "^$glue_directory/kulverant $address " || true
 
 # Each way the chain can end: the rtl_fm stand-in, the glue's options, what
-# the test then does to the chain, the line the journal must hold, and within
-# how many seconds of that the whole chain must have ended, with a failure.
-# A receiver that goes deaf (a USB stall) is a stopped rtl_fm: multimon-ng
-# then prints nothing, and the glue ends after its silence limit (3 s here).
+# the test then does to the chain, the line the journal must hold, within
+# how many seconds of that the whole chain must have ended, and with which
+# status. A receiver that goes deaf (a USB stall) is a stopped rtl_fm:
+# multimon-ng then prints nothing, and the glue ends after its silence limit
+# (3 s here). A receiver that ends after a burst leaves its pages to start.
+burst="exec '$encoder' 1200 a,$address,3,Alarm1 a,$address,3,Alarm2 a,$address,3,Alarm3"
 cases=(
-  "no stick|echo 'No supported devices found.' >&2; exit 1||:|^rtl_fm endete (Status 1)\$|2"
-  "multimon-ng ends|$(live Alarm)||pkill -TERM -s \$chain -x multimon-ng|^multimon-ng endete (Status 143)\$|2"
-  "the glue ends|$(live Alarm)||pkill -TERM -s \$chain -x kulverant-multi|^kulverant-multimon endete (Status 143)\$|2"
-  "a deaf receiver|$(live Alarm{1..8})|--silence-limit 0.05|sleep 4; pkill -STOP -s \$chain -x pocsag_encoder|keine Zeile vom Decoder|5"
-  "a stop that rtl_fm ignores|trap '' TERM; $(live Alarm)||kill -TERM \$chain||5"
+  "no stick|echo 'No supported devices found.' >&2; exit 1||:|rtl_fm endete (Status 1)\$|2|1"
+  "multimon-ng ends|$(live Alarm)||pkill -TERM -s \$chain -x multimon-ng|multimon-ng endete (Status 143)\$|2|1"
+  "the glue is killed|$(live Alarm)||pkill -KILL -s \$chain -x kulverant-multi||2|137"
+  "a stop|$(live Alarm)||kill -TERM \$chain|angehalten (SIGTERM)|2|0"
+  "a deaf receiver|$(live Alarm{1..8})|--silence-limit 0.05|sleep 4; pkill -STOP -s \$chain -x pocsag_encoder|keine Zeile vom Decoder|5|1"
+  "a stop that rtl_fm ignores|trap '' TERM; $(live Alarm)||kill -TERM \$chain||5|0"
+  "the receiver ends after a burst|$burst||:|rtl_fm endete (Status 0)\$|2|1"
 )
 for row in "${cases[@]}"; do
-  IFS='|' read -r name radio options provoke line within <<<"$row"
+  IFS='|' read -r name radio options provoke line within expected <<<"$row"
+  rm -f "$messages/$address.txt"
   run_chain "$radio" "$options"
   sleep 2
-  kill -0 "$chain" 2>/dev/null || [ "$name" = "no stick" ] || fail "$name: die Kette endete vorher: $(cat "$work/journal")"
+  kill -0 "$chain" 2>/dev/null || [ "$name" = "no stick" ] || [ "$name" = "the receiver ends after a burst" ] ||
+    fail "$name: die Kette endete vorher: $(cat "$work/journal")"
   eval "$provoke"
   if ! ended_within "$within"; then
     fail "$name: die Kette lief nach $within s noch: $(cat "$work/journal")"
     continue
   fi
-  [ "$status" != 0 ] || fail "$name: die Kette endete mit Status 0"
+  [ "$status" = "$expected" ] || fail "$name: die Kette endete mit Status $status statt $expected"
   [ -z "$line" ] || grep -q "$line" "$work/journal" || fail "$name: kein Journaleintrag '$line': $(cat "$work/journal")"
 done
+[ "$(cat "$messages/$address.txt" 2>/dev/null)" = "ZIZ: $address Alarm3" ] ||
+  fail "nach dem Ende des Empfängers: $address.txt hält '$(cat "$messages/$address.txt" 2>/dev/null)'"
+pkill -f "^$glue_directory/kulverant $address " || true
+
+# Starts and stops in a hurry, both cores kept busy, as at a station's boot:
+# a stop at any moment of start-up, a receiver without stick, and a glue
+# that refuses its options; each must end at once and leave nothing behind.
+busy=()
+for _ in 1 2; do (while :; do :; done) & busy+=($!); done
+for run in $(seq 150); do
+  case $((run % 3)) in
+    0) run_chain "$(live Alarm)" "" ; sleep "0.0$((RANDOM % 5))"; kill -TERM "$chain" ;;
+    1) run_chain "exit 1" "" ;;
+    2) run_chain "$(live Alarm)" "--ric x" ;;
+  esac
+  ended_within 5 || { fail "Lauf $run: die Kette lief nach 5 s noch: $(cat "$work/journal")"; break; }
+done
+kill "${busy[@]}"
 
 echo "$((failures == 0 ? 1 : 0)) passed, $((failures == 0 ? 0 : 1)) failed"
 [ "$failures" -eq 0 ]

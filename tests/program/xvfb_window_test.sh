@@ -114,15 +114,19 @@ stop() { kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; }
 # not end the program (Windows' multi-line control closed its parent on
 # Escape after a while, hence the wait), then keys that must reach
 # "Beenden" and press it, which proves that the first keys arrived too.
+# On Wayland the second row runs under the plugin's other name, as Raspberry
+# Pis often set it: the program must end there too.
 key_cases=(
   "|shift+Tab space|linux windows wayland"
-  "Escape Return|Tab space|linux windows wayland"
+  "Escape Return|Tab space|linux windows wayland|QT_QPA_PLATFORM=wayland-egl"
   "|ctrl+Tab space|windows"
 )
 for row in "${key_cases[@]}"; do
-  IFS='|' read -r harmless ending platforms <<<"$row"
+  IFS='|' read -r harmless ending platforms setting <<<"$row"
   runs_here "$platforms" || continue
+  [ $platform = wayland ] && [ -n "$setting" ] && with=("$setting")
   start 123 Alarm Wache
+  with=()
   await_window || { fail "$harmless $ending: kein Fenster ($(cat "$work/report"))"; continue; }
   if [ -n "$harmless" ]; then
     press "$harmless"
@@ -133,6 +137,9 @@ for row in "${key_cases[@]}"; do
   # Ending takes longest under the sanitizers, whose leak check runs last.
   status_after 10
   [ "$status" = 0 ] || fail "Tasten $harmless $ending: $status statt 0"
+  # Qt taken apart on Wayland, where its plugin can hang for good doing so.
+  [ $platform != wayland ] || ! grep -q 'xdg_wm_base@[0-9]*\.destroy()' "$work/report" ||
+    fail "Tasten $harmless $ending ${setting:-}: Qt wurde abgebaut"
   stop
 done
 
