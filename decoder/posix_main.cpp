@@ -398,6 +398,8 @@ int main(int argc, char** argv) {
             status = 1;
         backlog.check(starter.queue(), now);
         bool takingInput = reading && !starter.queue().full();
+        if (reading && !takingInput)
+            heard = now; // the decoder is not deaf while its lines wait for the backlog
         std::optional<Clock::time_point> wake =
             earliest({router.wakeAt(), starter.giveUpAt(), chain.dueAt(), backlog.dueAt(starter.queue()),
                       options.silenceLimit && reading ? std::optional(heard + *options.silenceLimit) : std::nullopt,

@@ -7,7 +7,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../program/case_text.sh"
 if [ "$1" = --list ]; then table_rows "$here/glue_cases.tsv" | cut -f1; exit 0; fi
 row=$(table_rows "$here/glue_cases.tsv" "$2")
-IFS=$'\t' read -r name options steps starts expected_status <<<"$row"
+IFS=$'\t' read -r name options steps starts expected_status expected_note <<<"$row"
 [ "$options" != - ] || options=
 
 work=$(mktemp -d)
@@ -48,6 +48,7 @@ else
     case $verb in
       a) printf 'POCSAG1200: Address: %7s  Function: 3  Alpha:   %s<NUL>\n' "$first" "$rest" >&3 ;;
       line) printf '%s\n' "${what#line }" >&3 ;;
+      burst) for ((i = 0; i < first; i++)); do echo "POCSAG1200: Address:       9  Function: 3  Alpha:   Seite"; done >&3 ;;
       TERM) kill -TERM "$glue" ;;
       deny) chmod -x "$work/bin/kulverant" ;;
       allow) chmod +x "$work/bin/kulverant" ;;
@@ -68,7 +69,8 @@ else
 fi
 [ "$status" = "$expected_status" ] || problems+=" Status $status statt $expected_status;"
 
-wanted=(); [ "$starts" = - ] || IFS="|" read -ra wanted <<<"$starts"
+wanted=(); [ "$starts" = - ] || IFS="|" read -ra wanted <<<"$(expand "$starts")"
+[ "$expected_note" = - ] || grep -qF "$expected_note" "$work/notes" || problems+=" kein Hinweis '$expected_note';"
 mapfile -t got <"$work/started"
 [ "${#got[@]}" = "${#wanted[@]}" ] || problems+=" ${#got[@]} Starts statt ${#wanted[@]};"
 for i in "${!wanted[@]}"; do
