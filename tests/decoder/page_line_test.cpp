@@ -107,6 +107,13 @@ TEST(PageRouter, MergesOnlyReadingsOfOnePageAndNotesWithoutFlooding) {
          {{0, to99 + "Numeric: 112  "}, {10, to99 + "Alpha:   ab<NUL>"}},
          {"99 112", "99 ab"},
          0},
+        {"the same bits to another address and function: other pages",
+         true,
+         {{0, to99 + "Numeric: 112  "},
+          {0, "POCSAG1200: Address:      98  Function: 0  Alpha:   <DC1><EOT>"},
+          {0, "POCSAG1200: Address:      98  Function: 1  Skyper:  <DLE><ETX>"}},
+         {"99 112", "98 Tonruf Funktion 0", "98 Tonruf Funktion 1"},
+         0},
         {"a tone-only call, then its text",
          true,
          {{0, to99.substr(0, to99.size() - 1)}, {0, to99 + "Numeric: 16130"}, {0, to99 + "Alpha:   ab"}},
@@ -126,7 +133,7 @@ TEST(PageRouter, MergesOnlyReadingsOfOnePageAndNotesWithoutFlooding) {
         PageRouter::Clock::time_point origin, current;
         RouterSettings settings;
         settings.severalDecodings = scenario.severalDecodings;
-        settings.toneOnly = *AddressList::parse("99");
+        settings.toneOnly = *AddressList::parse("99,98");
         PageRouter router(
             settings,
             [&](const std::string& message, PageRouter::Clock::time_point decodedAt) {

@@ -51,6 +51,8 @@ public:
                 }
             } else if (type < 9) { // a tone-only call, then its text, at once or in the next transmission
                 Page call = textPage(pick(4) ? toneOnlyAlarms[static_cast<std::size_t>(pick(3))] : anyAddress());
+                if (pick(2)) // a text of one codeword, printed within milliseconds of its call
+                    call.text = "F" + std::to_string(pick(10));
                 sent.push_back({'t', call.address, call.function, ""});
                 if (pick(2))
                     send(baud, std::exchange(sent, {}));
