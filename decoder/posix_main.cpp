@@ -21,7 +21,6 @@
 #include <poll.h>
 #include <spawn.h>
 #include <string>
-#include <sys/signalfd.h>
 #include <unistd.h>
 #include <utility>
 
@@ -281,6 +280,17 @@ private:
     bool lateNoted_ = false;
 };
 
+// The signals the loop waits for, caught only while it waits (ppoll), so that
+// one that comes at any other moment, start-up included, waits for it.
+volatile std::sig_atomic_t caughtStop = 0, caughtChild = 0;
+
+void catchSignal(int signal) {
+    if (signal == SIGCHLD)
+        caughtChild = 1;
+    else if (!caughtStop)
+        caughtStop = signal;
+}
+
 int milliseconds(std::optional<Clock::time_point> at, Clock::time_point now) {
     if (!at)
         return -1;
@@ -312,15 +322,21 @@ bool openStandardDescriptors() {
 int main(int argc, char** argv) {
     using namespace kulverant;
     bool inputOpen = openStandardDescriptors();
-    // The signals are read in the loop, never handled in between: a stop or
-    // a part's end at any moment, start-up included, is seen there.
-    sigset_t signals;
+    // A stop or a part's end is seen in the loop, whenever it comes: the
+    // signals stay blocked but while the loop waits.
+    sigset_t signals, waiting;
     sigemptyset(&signals);
+    struct sigaction caught {};
+    caught.sa_handler = catchSignal;
+    sigfillset(&caught.sa_mask);
     for (int signal : {SIGTERM, SIGINT, SIGHUP, SIGCHLD})
         sigaddset(&signals, signal);
-    ::sigprocmask(SIG_BLOCK, &signals, nullptr);
+    ::sigprocmask(SIG_BLOCK, &signals, &waiting);
+    for (int signal : {SIGTERM, SIGINT, SIGHUP, SIGCHLD}) {
+        sigdelset(&waiting, signal);
+        ::sigaction(signal, &caught, nullptr);
+    }
     std::signal(SIGPIPE, SIG_IGN);
-    int signalled = ::signalfd(-1, &signals, SFD_CLOEXEC | SFD_NONBLOCK);
 
     Options options;
     if (!parseOptions(argc, argv, options))
@@ -329,10 +345,6 @@ int main(int argc, char** argv) {
     std::string program = directory + "/kulverant";
     if (directory.empty() || ::access(program.c_str(), X_OK) != 0) {
         note("kulverant nicht neben diesem Programm gefunden");
-        return 1;
-    }
-    if (signalled < 0) {
-        note("kann Signale nicht lesen: " + lastSystemError().reason);
         return 1;
     }
 
@@ -404,36 +416,31 @@ int main(int argc, char** argv) {
             earliest({router.wakeAt(), starter.giveUpAt(), chain.dueAt(), backlog.dueAt(starter.queue()),
                       options.silenceLimit && reading ? std::optional(heard + *options.silenceLimit) : std::nullopt,
                       drainingSince && !starter.idle() ? std::optional(*drainingSince + drainLimit) : std::nullopt});
-        pollfd watched[] = {{takingInput ? input : -1, POLLIN, 0},
-                            {starter.savedDescriptor(), POLLIN, 0},
-                            {signalled, POLLIN, 0}};
-        int ready = ::poll(watched, 3, milliseconds(wake, now));
+        pollfd watched[] = {{takingInput ? input : -1, POLLIN, 0}, {starter.savedDescriptor(), POLLIN, 0}};
+        int timeout = milliseconds(wake, now);
+        timespec waitFor = {timeout / 1000, timeout % 1000 * 1000000L};
+        int ready = ::ppoll(watched, 2, timeout < 0 ? nullptr : &waitFor, &waiting);
         now = Clock::now();
         if (ready < 0 && errno != EINTR) {
             note("Warten auf die Eingabe schlug fehl: " + lastSystemError().reason);
             return 1;
         }
-        signalfd_siginfo caught;
-        while (::read(signalled, &caught, sizeof caught) == sizeof caught) {
-            if (caught.ssi_signo == SIGCHLD) {
-                if (chain.reap() && !chain.ending()) {
-                    status = 1;
-                    chain.end(now);
-                }
-            } else if (!std::exchange(stopAsked, true)) {
-                note(std::string("angehalten (SIG") + sigabbrev_np(static_cast<int>(caught.ssi_signo)) +
-                     "): die schon gelesenen Seiten werden noch gestartet");
-                chain.end(now);
-                // Without a chain of its own, what the pipe holds already was
-                // decoded: it is read, and then no more.
-                if (options.receiver.empty())
-                    while (reading) {
-                        pollfd pending = {input, POLLIN, 0};
-                        ssize_t length = ::poll(&pending, 1, 0) == 1 ? ::read(input, buffer, sizeof buffer) : 0;
-                        if (length <= 0)
-                            break;
-                        readLines(std::string_view(buffer, static_cast<std::size_t>(length)));
-                    }
+        if (std::exchange(caughtChild, 0) && chain.reap() && !chain.ending()) {
+            status = 1;
+            chain.end(now);
+        }
+        if (caughtStop && !std::exchange(stopAsked, true)) {
+            note(std::string("angehalten (SIG") + sigabbrev_np(caughtStop) +
+                 "): die schon gelesenen Seiten werden noch gestartet");
+            chain.end(now);
+            // Without a chain of its own, what the pipe holds already was
+            // decoded: it is read, and then no more.
+            while (reading && options.receiver.empty()) {
+                pollfd pending = {input, POLLIN, 0};
+                ssize_t length = ::poll(&pending, 1, 0) == 1 ? ::read(input, buffer, sizeof buffer) : 0;
+                if (length <= 0)
+                    break;
+                readLines(std::string_view(buffer, static_cast<std::size_t>(length)));
             }
         }
         chain.pursue(now);

@@ -9,6 +9,12 @@ if [ "$1" = --list ]; then table_rows "$here/glue_cases.tsv" | cut -f1; exit 0; 
 row=$(table_rows "$here/glue_cases.tsv" "$2")
 IFS=$'\t' read -r name options steps starts expected_status expected_note <<<"$row"
 [ "$options" != - ] || options=
+# qemu's user-mode emulation runs a spawned program in a child that cannot
+# tell posix_spawn that its exec failed: a start that fails is not seen there.
+if [[ $steps == *deny* ]] && file -b "$1" | grep -q aarch64 && [ "$(uname -m)" != aarch64 ]; then
+  echo "übersprungen: unter qemu meldet kein Start sein Scheitern" >&2
+  exit 77
+fi
 
 work=$(mktemp -d)
 trap 'pkill -KILL -f "^/bin/sh $work/" 2>/dev/null || true; rm -rf "$work"' EXIT
