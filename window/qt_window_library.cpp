@@ -1,6 +1,7 @@
 #include "qt_window_library.h"
 
 #include "control_table.h"
+#include "qt_attention.h"
 #include "qt_message_window.h"
 
 #include <QApplication>
@@ -68,6 +69,7 @@ extern "C" int kulverant_show_message(const char* programName, const char* text,
     QObject::connect(&window, &kulverant::MessageWindow::endRequested, application.get(), &QApplication::quit);
     window.centreOnScreen();
     window.show();
+    kulverant::Attention attention(window);
     int status = application->exec();
     endAtOnceOnWayland(status);
     return status;

@@ -206,6 +206,7 @@ public:
     void show();
 
 private:
+    void bringToAttention();
     static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     bool createControls(HINSTANCE instance);
@@ -217,6 +218,7 @@ private:
     std::array<Font, controlTable.size()> fonts_;
     HWND lastFocus_ = nullptr;
     bool shown_ = false;
+    bool displayKeptOn_ = false;
 };
 
 bool MessageWindow::create(HINSTANCE instance) {
@@ -251,9 +253,37 @@ void MessageWindow::show() {
     int height = frame.bottom - frame.top;
     SetWindowPos(window_, nullptr, work.left + (work.right - work.left - width) / 2,
                  work.top + (work.bottom - work.top - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    // A process's first ShowWindow takes the show mode of the STARTUPINFO
+    // that its starter passed, a minimised one too; the second shows the
+    // window as asked.
+    ShowWindow(window_, SW_SHOWNORMAL);
     ShowWindow(window_, SW_SHOWNORMAL);
     shown_ = true;
     SetFocus(controls_[textAreaIndex]);
+    bringToAttention();
+}
+
+// An alarm counts only once someone sees it, and the decoder that starts the
+// program runs in the background, where Windows lets it take the foreground
+// only in a few cases. The window goes above every other normal window
+// through the topmost band, without staying there or taking the focus, asks
+// for the foreground, and flashes in the taskbar until activated where it
+// did not get it. The display is switched on and kept on while the window
+// is open (its idle timer reset for good; SC_MONITORPOWER for a display that
+// is in power saving already); the system's settings apply again at its end.
+void MessageWindow::bringToAttention() {
+    SetWindowPos(window_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    SetWindowPos(window_, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    if (!SetForegroundWindow(window_) || GetForegroundWindow() != window_) {
+        FLASHWINFO flash{};
+        flash.cbSize = sizeof flash;
+        flash.hwnd = window_;
+        flash.dwFlags = FLASHW_ALL | FLASHW_TIMERNOFG;
+        FlashWindowEx(&flash);
+    }
+    SetThreadExecutionState(ES_CONTINUOUS | ES_DISPLAY_REQUIRED);
+    displayKeptOn_ = true;
+    DefWindowProcW(window_, WM_SYSCOMMAND, SC_MONITORPOWER, static_cast<LPARAM>(-1));
 }
 
 LRESULT CALLBACK MessageWindow::procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -300,6 +330,8 @@ LRESULT MessageWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     case WM_DESTROY:
+        if (displayKeptOn_)
+            SetThreadExecutionState(ES_CONTINUOUS);
         // Only a window that was shown ends the message loop: one that failed
         // while it was made would otherwise close its own failure box at once.
         if (shown_)
