@@ -35,8 +35,8 @@ std::vector<std::string> commandWords(std::string_view command) {
 
 // Forks and executes the command with the given standard input and output.
 // The child dies with the glue (PR_SET_PDEATHSIG), also where the glue ended
-// before the child had asked for that; SIGPIPE is the default again, so
-// that a part whose reader has gone ends. An exec failure comes back
+// before the child had asked for that; its signals are the defaults again,
+// SIGPIPE too, so that a part whose reader has gone ends. An exec failure comes back
 // through a pipe that exec closes.
 pid_t Chain::spawn(const std::vector<std::string>& words, int input, int output) {
     std::vector<char*> arguments;
@@ -54,10 +54,12 @@ pid_t Chain::spawn(const std::vector<std::string>& words, int input, int output)
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (::getppid() != parent)
             ::_exit(127);
+        // The glue's own handlers would swallow a signal that comes before exec.
+        for (int signal : {SIGTERM, SIGINT, SIGHUP, SIGCHLD, SIGPIPE})
+            ::signal(signal, SIG_DFL);
         sigset_t none;
         sigemptyset(&none);
         ::sigprocmask(SIG_SETMASK, &none, nullptr);
-        ::signal(SIGPIPE, SIG_DFL);
         if ((input >= 0 && ::dup2(input, STDIN_FILENO) < 0) || ::dup2(output, STDOUT_FILENO) < 0)
             ::_exit(127);
         ::execvp(arguments[0], arguments.data());

@@ -13,9 +13,10 @@ build_packages=(cmake ninja-build g++ qt6-base-dev fonts-liberation2 libxcb-dpms
 test_packages=(libgtest-dev xvfb xdotool xclip imagemagick dpkg-dev file locales multimon-ng procps
                e2fsprogs xfsprogs btrfs-progs bindfs weston qt6-wayland
                openbox xserver-xorg-video-dummy x11-utils x11-xserver-utils)
-# The sanitizer build and the fuzzer: clang with its runtime libraries, and
-# llvm for its symbolizer, which names the frames that suppressions match.
-sanitize_packages=(clang libclang-rt-14-dev llvm)
+# The sanitizer build and the fuzzer: clang with its runtime libraries (the
+# unversioned name follows the release's clang), and llvm for its
+# symbolizer, which names the frames that suppressions match.
+sanitize_packages=(clang libclang-rt-dev llvm)
 
 # The program for 64-bit ARM (Raspberry Pi OS, Debian arm64), cross-built
 # against the arm64 libraries of this multiarch machine; its tests run under
