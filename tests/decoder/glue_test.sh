@@ -18,26 +18,23 @@ fi
 
 work=$(mktemp -d)
 trap 'pkill -KILL -f "^/bin/sh $work/" 2>/dev/null || true; rm -rf "$work"' EXIT
-mkdir "$work/bin"
-cp "$1" "$work/bin/"
+mkdir "$work/bin" && cp "$1" "$work/bin/"
 cat >"$work/bin/kulverant" <<STAND_IN
 #!/bin/sh
 echo "\$(date +%s%3N) \$1" >>"$work/started"
 case \$1 in *HANG*) exec sleep 60 ;; *SLOW*) sleep "\$(echo "\$1" | sed 's/.*SLOW\([0-9.]*\).*/\1/')" ;; esac
 echo "\$1" >>"$work/saved"
 STAND_IN
-chmod +x "$work/bin/kulverant"
-touch "$work/started" "$work/saved"
+chmod +x "$work/bin/kulverant" && touch "$work/started" "$work/saved"
 milliseconds() { local now=${EPOCHREALTIME/./}; echo $((now / 1000)); }
 # Seconds such as 0.5 in milliseconds.
 in_milliseconds() { local fraction=${1#*.}; [ "$fraction" != "$1" ] || fraction=; fraction=${fraction}000; echo $((${1%.*} * 1000 + 10#${fraction:0:3})); }
 traffic='FLEX: 2026-12-09 12:00:00 1600/2/K/A 10.120 [001234567] ALN Verkehr fuer andere, ohne Alarm'
 
-problems=
+problems= status=0
 start=$(milliseconds)
 # shellcheck disable=SC2086
 if [ "$steps" = - ]; then
-  status=0
   timeout 5 "$work/bin/kulverant-multimon" $options <&- 2>"$work/notes" || status=$?
 else
   mkfifo "$work/input"
@@ -59,18 +56,14 @@ else
       deny) chmod -x "$work/bin/kulverant" ;;
       allow) chmod +x "$work/bin/kulverant" ;;
       close) exec 3>&- ;;
-      fill)
-        before=$(milliseconds)
-        for ((i = 0; i < first * 1024 / ${#traffic}; i++)); do echo "$traffic"; done >&3
-        [ $(($(milliseconds) - before)) -lt 1000 ] || problems+=" das Füllen wartete $(($(milliseconds) - before)) ms;"
-        ;;
+      fill) before=$(milliseconds); for ((i = 0; i < first * 1024 / ${#traffic}; i++)); do echo "$traffic"; done >&3
+        [ $(($(milliseconds) - before)) -lt 1000 ] || problems+=" das Füllen wartete $(($(milliseconds) - before)) ms;" ;;
     esac
   done
   exec 3>&-
   # The glue must end within 35 s of the last step.
   for _ in $(seq 350); do kill -0 "$glue" 2>/dev/null || break; sleep 0.1; done
   kill -KILL "$glue" 2>/dev/null && problems+=" lief 35 s nach dem letzten Schritt noch;"
-  status=0
   wait "$glue" || status=$?
 fi
 [ "$status" = "$expected_status" ] || problems+=" Status $status statt $expected_status;"
@@ -89,8 +82,4 @@ done
 # The files are written in the order of the starts.
 cut -d" " -f2- "$work/started" | { grep -v HANG || true; } | cmp -s - "$work/saved" ||
   problems+=" gespeichert in anderer Reihenfolge: $(tr '\n' '|' <"$work/saved");"
-if [ -n "$problems" ]; then
-  echo "FEHLER $name:$problems" >&2
-  sed 's/^/    /' "$work/notes" >&2
-  exit 1
-fi
+[ -z "$problems" ] || { echo "FEHLER $name:$problems" >&2; sed 's/^/    /' "$work/notes" >&2; exit 1; }

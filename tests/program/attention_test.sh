@@ -23,17 +23,11 @@ unset WAYLAND_DISPLAY QT_QPA_PLATFORM
 run=("$program")
 # Starts the program as a decoder's service does, detached and in a session
 # of its own, and waits for its window; sets window.
+wait_until() { for _ in $(seq $(($1 * 20))); do eval "$2" && return 0; sleep 0.05; done; return 1; }
 alarm() {
   setsid "${run[@]}" 123 Alarm Wache </dev/null >/dev/null 2>"$work/report" &
-  window=
-  for _ in $(seq 200); do
-    window=$(xdotool search --onlyvisible --name '^Tevra Pocsag Display$' 2>/dev/null | head -n 1) || true
-    [ -n "$window" ] && return 0
-    sleep 0.05
-  done
-  return 1
+  wait_until 10 'window=$(xdotool search --onlyvisible --name "^Tevra Pocsag Display$" 2>/dev/null | head -n 1) && [ -n "$window" ]'
 }
-wait_until() { for _ in $(seq $(($1 * 20))); do eval "$2" && return 0; sleep 0.05; done; return 1; }
 
 # Openbox keeps a stacking order; another program has the focus and was
 # typed into a moment ago.
@@ -55,8 +49,7 @@ if [ "$screen_state" = --wine ]; then
   mkdir -p "$prefix/drive_c/Pocsag"
   # Only these calls in the relay log: the rest would fill it.
   DISPLAY= wine reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ /f /d \
-    'user32.SetWindowPos;user32.SetForegroundWindow;user32.FlashWindowEx' \
-    >/dev/null 2>&1
+    'user32.SetWindowPos;user32.SetForegroundWindow;user32.FlashWindowEx' >/dev/null 2>&1
   # The server that went without a display must not serve the window.
   wineserver --wait
   # Wine's ntdll notes the display's execution state, which relay skips.
@@ -81,9 +74,8 @@ if [ -n "$prefix" ]; then
     [[ $relay =~ $expected ]] || fail "kein $expected in: $relay"
   done
   # Where the foreground was refused, the taskbar entry flashes.
-  if [[ $relay == *'SetForegroundWindow() retval=00000000'* ]]; then
-    [[ $relay == *FlashWindowEx* ]] || fail "kein FlashWindowEx nach verweigertem Vordergrund: $relay"
-  fi
+  [[ $relay != *'SetForegroundWindow() retval=00000000'* || $relay == *FlashWindowEx* ]] ||
+    fail "kein FlashWindowEx nach verweigertem Vordergrund: $relay"
   echo "$((failures == 0 ? 1 : 0)) passed, $((failures == 0 ? 0 : 1)) failed"
   [ "$failures" -eq 0 ]
   exit
@@ -95,28 +87,13 @@ pkill -f "^$program " || true
 if [ "$(id -u)" -ne 0 ] || ! command -v Xorg >/dev/null; then
   echo "übersprungen: der Bildschirmschoner braucht Xorg als root" >&2
 else
-  cat >"$work/xorg.conf" <<'CONF'
-Section "ServerFlags"
-  Option "AutoAddDevices" "false"
-EndSection
-Section "Device"
-  Identifier "dummy"
-  Driver "dummy"
-  VideoRam 16384
-EndSection
-Section "Screen"
-  Identifier "screen"
-  Device "dummy"
-  DefaultDepth 24
-EndSection
-CONF
+  printf 'Section "ServerFlags"\n Option "AutoAddDevices" "false"\nEndSection\nSection "Device"\n Identifier "d"\n Driver "dummy"\nEndSection\n' >"$work/xorg.conf"
   export DISPLAY=:$((500 + RANDOM % 400))
   Xorg "$DISPLAY" -config "$work/xorg.conf" -novtswitch -sharevts -noreset -nolisten tcp \
     -logfile "$work/xorg.log" >/dev/null 2>&1 &
   servers+=($!)
   wait_until 20 'xdpyinfo >/dev/null 2>&1' || fail "Xorg startete nicht: $(tail -5 "$work/xorg.log")"
-  xset s 2 0
-  xset s activate
+  xset s 2 0 && xset s activate
   wait_until 3 '[ "$("$screen_state")" = on ]' || fail "der Bildschirmschoner lief nicht an: $("$screen_state")"
   if alarm; then
     wait_until 3 '[ "$("$screen_state")" = off ]' || fail "der Bildschirmschoner läuft noch: $("$screen_state")"
