@@ -36,8 +36,8 @@ std::vector<std::string> commandWords(std::string_view command) {
 // Forks and executes the command with the given standard input and output.
 // The child dies with the glue (PR_SET_PDEATHSIG), also where the glue ended
 // before the child had asked for that; its signals are the defaults again,
-// SIGPIPE too, so that a part whose reader has gone ends. An exec failure comes back
-// through a pipe that exec closes.
+// SIGPIPE too, so that a part whose reader has gone ends. An exec failure
+// comes back through a pipe that exec closes.
 pid_t Chain::spawn(const std::vector<std::string>& words, int input, int output) {
     std::vector<char*> arguments;
     for (const std::string& word : words)
@@ -69,10 +69,9 @@ pid_t Chain::spawn(const std::vector<std::string>& words, int input, int output)
     }
     int error = child < 0 ? errno : 0;
     ::close(report[1]);
+    // Nothing to read: exec closed the pipe, and the command runs.
     if (child > 0 && ::read(report[0], &error, sizeof error) == sizeof error)
         ::waitpid(child, nullptr, 0);
-    else if (child > 0)
-        error = 0;
     ::close(report[0]);
     if (error) {
         note_("kann " + quotedForReport(words[0]) + " nicht starten: " + systemError(error).reason);
@@ -125,12 +124,16 @@ bool Chain::running() const {
     return false;
 }
 
+void Chain::signalPart(const Part& part, int signal) {
+    if (part.pid > 0) {
+        ::kill(part.pid, signal);
+        ::kill(part.pid, SIGCONT); // a stopped part would not see it
+    }
+}
+
 void Chain::signalRunning(int signal) {
     for (const Part& part : parts_)
-        if (part.pid > 0) {
-            ::kill(part.pid, signal);
-            ::kill(part.pid, SIGCONT); // a stopped part would not see it
-        }
+        signalPart(part, signal);
 }
 
 void Chain::end(Clock::time_point now) {
@@ -138,10 +141,8 @@ void Chain::end(Clock::time_point now) {
         return;
     endedAt_ = now;
     step_ = 1;
-    if (!parts_.empty() && parts_[0].pid > 0) {
-        ::kill(parts_[0].pid, SIGTERM);
-        ::kill(parts_[0].pid, SIGCONT);
-    }
+    if (!parts_.empty())
+        signalPart(parts_[0], SIGTERM);
 }
 
 std::optional<Chain::Clock::time_point> Chain::dueAt() const {

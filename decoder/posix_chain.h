@@ -49,6 +49,7 @@ private:
     };
 
     pid_t spawn(const std::vector<std::string>& words, int input, int output);
+    static void signalPart(const Part& part, int signal);
     void signalRunning(int signal);
 
     Note note_;

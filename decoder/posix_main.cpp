@@ -105,8 +105,9 @@ bool parseOptions(int argc, char** argv, Options& options) {
             continue;
         }
         if (option == "--receiver" || option == "--decoder") {
-            (option == "--receiver" ? options.receiver : options.decoder) = commandWords(value);
-            if (commandWords(value).empty())
+            std::vector<std::string>& command = option == "--receiver" ? options.receiver : options.decoder;
+            command = commandWords(value);
+            if (command.empty())
                 return refuse("einen Befehl");
             continue;
         }
@@ -132,7 +133,6 @@ bool parseOptions(int argc, char** argv, Options& options) {
     }
     return true;
 }
-
 
 // Starts kulverant for one page after the other, each in a session of its
 // own: the next once the one before has closed its standard output, which it
@@ -442,6 +442,8 @@ int main(int argc, char** argv) {
                     break;
                 readLines(std::string_view(buffer, static_cast<std::size_t>(length)));
             }
+            if (reading && options.receiver.empty())
+                endInput();
         }
         chain.pursue(now);
         starter.poll(now);
@@ -454,8 +456,6 @@ int main(int argc, char** argv) {
             if (options.receiver.empty())
                 endInput();
         }
-        if (reading && stopAsked && options.receiver.empty())
-            endInput();
         if (!reading || !(watched[0].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)))
             continue;
         ssize_t length = ::read(input, buffer, sizeof buffer);

@@ -16,7 +16,6 @@ std::optional<StartQueue::Entry> StartQueue::next() {
         bytes_ -= entry.message.size();
         if (!repeats_.isRepeat(entry.message, entry.decodedAt))
             return entry;
-        ++repeatsPassed_;
     }
     return std::nullopt;
 }

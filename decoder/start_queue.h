@@ -46,13 +46,11 @@ public:
     std::optional<Clock::time_point> oldest() const {
         return queued_.empty() ? std::nullopt : std::optional(queued_.front().decodedAt);
     }
-    long repeatsPassedOver() const { return repeatsPassed_; }
 
 private:
     std::deque<Entry> queued_;
     std::size_t bytes_ = 0;
     RepeatFilter repeats_;
-    long repeatsPassed_ = 0;
 };
 
 } // namespace kulverant

@@ -218,7 +218,6 @@ private:
     std::array<Font, controlTable.size()> fonts_;
     HWND lastFocus_ = nullptr;
     bool shown_ = false;
-    bool displayKeptOn_ = false;
 };
 
 bool MessageWindow::create(HINSTANCE instance) {
@@ -282,7 +281,6 @@ void MessageWindow::bringToAttention() {
         FlashWindowEx(&flash);
     }
     SetThreadExecutionState(ES_CONTINUOUS | ES_DISPLAY_REQUIRED);
-    displayKeptOn_ = true;
     DefWindowProcW(window_, WM_SYSCOMMAND, SC_MONITORPOWER, static_cast<LPARAM>(-1));
 }
 
@@ -330,7 +328,7 @@ LRESULT MessageWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     case WM_DESTROY:
-        if (displayKeptOn_)
+        if (shown_) // the display was kept on
             SetThreadExecutionState(ES_CONTINUOUS);
         // Only a window that was shown ends the message loop: one that failed
         // while it was made would otherwise close its own failure box at once.
