@@ -14,7 +14,8 @@ set -euo pipefail
 program=$(realpath "$1") screen_state=${2:-} prefix=${3:-}
 work=$(mktemp -d)
 servers=()
-trap 'pkill -KILL -f "^$program " 2>/dev/null || true; kill "${servers[@]}" 2>/dev/null || true; rm -rf "$work"' EXIT
+# Only this test's own processes: other tests run the same program at once.
+trap 'kill "${servers[@]}" 2>/dev/null || true; rm -rf "$work"' EXIT
 failures=0
 fail() { echo "FEHLER: $*" >&2; failures=$((failures + 1)); }
 mkdir -p "$work/Pocsag"
@@ -26,6 +27,7 @@ run=("$program")
 wait_until() { for _ in $(seq $(($1 * 20))); do eval "$2" && return 0; sleep 0.05; done; return 1; }
 alarm() {
   setsid "${run[@]}" 123 Alarm Wache </dev/null >/dev/null 2>"$work/report" &
+  servers+=($!)
   wait_until 10 'window=$(xdotool search --onlyvisible --name "^Tevra Pocsag Display$" 2>/dev/null | head -n 1) && [ -n "$window" ]'
 }
 
@@ -80,7 +82,7 @@ if [ -n "$prefix" ]; then
   [ "$failures" -eq 0 ]
   exit
 fi
-pkill -f "^$program " || true
+kill "${servers[-1]}" || true
 
 # A real X server's screen saver, which Xvfb's never is: Xorg with the dummy
 # driver, without a terminal of its own.
@@ -100,7 +102,7 @@ else
     sleep 4
     [ "$("$screen_state")" = off ] || fail "der Bildschirmschoner kam bei offenem Fenster wieder: $("$screen_state")"
     xdotool key --window "$window" Tab space
-    wait_until 5 '! pgrep -f "^$program " >/dev/null' || fail "das Fenster endete nicht"
+    wait_until 5 '! kill -0 "${servers[-1]}" 2>/dev/null' || fail "das Fenster endete nicht"
     wait_until 5 '[ "$("$screen_state")" = on ]' || fail "danach lief der Bildschirmschoner nicht wieder an"
   else
     fail "kein Fenster unter Xorg: $(cat "$work/report")"
