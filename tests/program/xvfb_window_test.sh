@@ -68,13 +68,14 @@ start() {
 
 # Waits for a top-level window with the program's caption; sets window. On
 # Wayland, the program asks for it, gets the keyboard and answers weston's
-# activation, and weston's window takes the keys.
+# activation, and weston's window takes the keys. libwayland 1.23 writes an
+# object as interface#id in its debug log, older ones as interface@id.
 await_window() {
   window=
   for _ in $(seq 1200); do
     if [ $platform = wayland ]; then
-      grep -q 'xdg_toplevel@[0-9]*\.set_title("Tevra Pocsag Display")' "$work/report" &&
-        sed -n '/wl_keyboard@[0-9]*\.enter(/,$p' "$work/report" | grep -q 'ack_configure(' &&
+      grep -q 'xdg_toplevel[@#][0-9]*\.set_title("Tevra Pocsag Display")' "$work/report" &&
+        sed -n '/wl_keyboard[@#][0-9]*\.enter(/,$p' "$work/report" | grep -q 'ack_configure(' &&
         window=$(xdotool search --onlyvisible --class '^weston' 2>/dev/null | head -n 1) || true
     else
       window=$(xdotool search --onlyvisible --name '^Tevra Pocsag Display$' 2>/dev/null | head -n 1) || true
@@ -138,7 +139,7 @@ for row in "${key_cases[@]}"; do
   status_after 10
   [ "$status" = 0 ] || fail "Tasten $harmless $ending: $status statt 0"
   # Qt taken apart on Wayland, where its plugin can hang for good doing so.
-  [ $platform != wayland ] || ! grep -q 'xdg_wm_base@[0-9]*\.destroy()' "$work/report" ||
+  [ $platform != wayland ] || ! grep -q 'xdg_wm_base[@#][0-9]*\.destroy()' "$work/report" ||
     fail "Tasten $harmless $ending ${setting:-}: Qt wurde abgebaut"
   stop
 done
@@ -179,7 +180,7 @@ done
 # On Wayland the window has the program's own application id, and the last
 # start wrote both files.
 if [ $platform = wayland ]; then
-  grep -q 'xdg_toplevel@[0-9]*\.set_app_id("kulverant")' "$work/report" || fail "Wayland: keine App-ID kulverant"
+  grep -q 'xdg_toplevel[@#][0-9]*\.set_app_id("kulverant")' "$work/report" || fail "Wayland: keine App-ID kulverant"
   for file in Kulverant.txt 123.txt; do
     [ "$(cat "$messages/$file" 2>/dev/null)" = "ZIZ: 123 Alarm Wache" ] || fail "Wayland: $file falsch"
   done
