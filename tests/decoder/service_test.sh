@@ -12,8 +12,9 @@
 set -euo pipefail
 encoder=$(realpath "$1") glue_directory=$(dirname "$(realpath "$2")") unit=$3
 work=$(mktemp -d)
-xvfb= chains=()
+xvfb= chains=() busy=()
 cleanup() {
+  [ ${#busy[@]} -eq 0 ] || kill "${busy[@]}" 2>/dev/null || true
   for chain in "${chains[@]}"; do pkill -KILL -s "$chain" 2>/dev/null || true; done
   [ -z "${address:-}" ] || pkill -KILL -f "^$glue_directory/kulverant $address " 2>/dev/null || true
   [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null || true
@@ -47,6 +48,14 @@ run_chain() {
   setsid env --ignore-signal=PIPE "${command[0]}" ${2:-} "${command[@]:1}" >/dev/null 2>"$work/journal" &
   chain=$!
   chains+=("$chain")
+}
+# Waits until the chain's process has left this shell for setsid: until
+# then it is a copy of this shell, which catches TERM for its EXIT trap and
+# would swallow a stop that systemd could never send.
+left_shell() {
+  local shell
+  shell=$(readlink /proc/$$/exe)
+  while [ "$(readlink "/proc/$chain/exe" 2>/dev/null)" = "$shell" ]; do :; done
 }
 # Whether the chain has ended within the given seconds, leaving nothing of its
 # session but the alarm windows; sets status to the shell's.
@@ -125,15 +134,15 @@ pkill -f "^$glue_directory/kulverant $address " || true
 # Starts and stops in a hurry, both cores kept busy, as at a station's boot:
 # a stop at any moment of start-up, a receiver without stick, and a glue
 # that refuses its options; each must end at once and leave nothing behind.
-busy=()
 for _ in 1 2; do (while :; do :; done) & busy+=($!); done
 for run in $(seq 150); do
   case $((run % 3)) in
-    0) run_chain "$(live Alarm)" "" ; sleep "0.0$((RANDOM % 5))"; kill -TERM "$chain" ;;
+    0) run_chain "$(live Alarm)" "" ; left_shell; sleep "0.0$((RANDOM % 5))"; kill -TERM "$chain" ;;
     1) run_chain "exit 1" "" ;;
     2) run_chain "$(live Alarm)" "--ric x" ;;
   esac
-  ended_within 5 || { fail "Lauf $run: die Kette lief nach 5 s noch: $(cat "$work/journal")"; break; }
+  ended_within 5 || { fail "Lauf $run: die Kette lief nach 5 s noch: $(cat "$work/journal")
+$(ps -o pid,stat,wchan:24,args -s "$chain")"; break; }
 done
 kill "${busy[@]}"
 
