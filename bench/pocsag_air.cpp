@@ -1,6 +1,7 @@
 #include "pocsag_air.h"
 
 #include <chrono>
+#include <cstdint>
 #include <fcntl.h>
 #include <thread>
 #include <unistd.h>

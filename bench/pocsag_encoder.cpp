@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 
 using namespace kulverant::pocsag;

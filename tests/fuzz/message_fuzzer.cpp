@@ -5,6 +5,7 @@
 #include "message/message_text.h"
 #include "message/unicode_text.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
