@@ -17,6 +17,10 @@ namespace {
 
 namespace fs = std::filesystem;
 const fs::path messageDirectory = L"C:\\Pocsag";
+// The observer is DPI-aware, as kulverant.exe's manifest declares it to be:
+// to an unaware process, Windows since Vista and Wine 10 report 96 dpi and
+// scaled coordinates.
+const bool dpiAware = SetProcessDPIAware();
 
 class Process {
 public:
