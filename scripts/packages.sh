@@ -1,17 +1,20 @@
 # The Debian packages each command needs; sourced by the scripts beside it.
 # fonts-liberation2 gives Arial's metrics where Arial itself is missing; the
-# xcb extensions wake an X11 screen for an alarm.
-build_packages=(cmake ninja-build g++ qt6-base-dev fonts-liberation2 libxcb-dpms0-dev libxcb-screensaver0-dev)
+# xcb extensions wake an X11 screen for an alarm; Wayland's protocols and
+# Qt's native interface (qt6-base-private-dev) keep a Wayland screen awake.
+build_packages=(cmake ninja-build g++ qt6-base-dev fonts-liberation2 libxcb-dpms0-dev libxcb-screensaver0-dev
+                qt6-base-private-dev libwayland-dev wayland-protocols)
 # locales: the German locales that reports and the window are tested in;
 # multimon-ng: the real decoder at the head of the decoder chain's tests;
 # xclip reads what the window shows, copied with real keys; procps finds
 # the processes a stopped chain must not leave; the file systems that the
 # saves are tried on: e2fsprogs, xfsprogs, btrfs-progs, and bindfs (FUSE);
-# weston and Qt's Wayland plugin for the window in a Wayland session; openbox,
+# weston and Qt's Wayland plugin for the window in a Wayland session, sway
+# for its idle inhibitor and activation; openbox,
 # Xorg's dummy driver and the X utilities for the window's stacking and the
 # screen saver that an alarm ends.
 test_packages=(libgtest-dev xvfb xdotool xclip imagemagick dpkg-dev file locales multimon-ng procps
-               e2fsprogs xfsprogs btrfs-progs bindfs weston qt6-wayland
+               e2fsprogs xfsprogs btrfs-progs bindfs weston qt6-wayland sway
                openbox xserver-xorg-video-dummy x11-utils x11-xserver-utils)
 # The sanitizer build and the fuzzer: clang with its runtime libraries (the
 # unversioned name follows the release's clang), and llvm for its
@@ -22,7 +25,7 @@ sanitize_packages=(clang libclang-rt-dev llvm)
 # against the arm64 libraries of this multiarch machine; its tests run under
 # qemu's user-mode emulator (scripts/arm64-run), its window in Wayland too.
 arm64_packages=(g++-aarch64-linux-gnu qt6-base-dev:arm64 qt6-wayland:arm64 qemu-user-static googletest
-                libxcb-dpms0-dev:arm64 libxcb-screensaver0-dev:arm64)
+                libxcb-dpms0-dev:arm64 libxcb-screensaver0-dev:arm64 qt6-base-private-dev:arm64 libwayland-dev:arm64)
 
 # Whether this machine's kernel runs 32-bit x86 programs; some turn that off.
 # The probe is the smallest such program: it only exits with status 0.

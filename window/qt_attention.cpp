@@ -1,9 +1,12 @@
 #include "qt_attention.h"
 
+#include "qt_wayland_attention.h"
+
 #include <QApplication>
 #include <QGuiApplication>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 #include <cstdlib>
 #include <xcb/dpms.h>
@@ -56,6 +59,8 @@ Attention::Attention(QWidget& window) {
         if (!window.isActiveWindow())
             QApplication::alert(&window);
     });
+    if (QWindow* handle = window.windowHandle())
+        wayland_ = WaylandAttention::take(*handle);
     auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
     if (!x11 || !x11->connection())
         return;
@@ -71,6 +76,7 @@ Attention::Attention(QWidget& window) {
 }
 
 Attention::~Attention() {
+    wayland_.reset();
     if (x11_) {
         xcb_screensaver_suspend(x11_, 0);
         xcb_flush(x11_);

@@ -69,8 +69,12 @@ extern "C" int kulverant_show_message(const char* programName, const char* text,
     QObject::connect(&window, &kulverant::MessageWindow::endRequested, application.get(), &QApplication::quit);
     window.centreOnScreen();
     window.show();
-    kulverant::Attention attention(window);
-    int status = application->exec();
+    int status = 0;
+    {
+        // Let go before the program ends at once on Wayland.
+        kulverant::Attention attention(window);
+        status = application->exec();
+    }
     endAtOnceOnWayland(status);
     return status;
 }
