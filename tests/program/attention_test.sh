@@ -23,11 +23,12 @@ export HOME=$work
 unset WAYLAND_DISPLAY QT_QPA_PLATFORM
 run=("$program")
 # Starts the program as a decoder's service does, detached and in a session
-# of its own, and waits for its window; sets window.
+# of its own, and waits for its window; sets started and window.
 wait_until() { for _ in $(seq $(($1 * 20))); do eval "$2" && return 0; sleep 0.05; done; return 1; }
 alarm() {
   setsid "${run[@]}" 123 Alarm Wache </dev/null >/dev/null 2>"$work/report" &
-  servers+=($!)
+  started=$!
+  servers+=("$started")
   wait_until 10 'window=$(xdotool search --onlyvisible --name "^Tevra Pocsag Display$" 2>/dev/null | head -n 1) && [ -n "$window" ]'
 }
 
@@ -82,7 +83,7 @@ if [ -n "$prefix" ]; then
   [ "$failures" -eq 0 ]
   exit
 fi
-kill "${servers[-1]}" || true
+kill "$started" || true
 
 # A real X server's screen saver, which Xvfb's never is: Xorg with the dummy
 # driver, without a terminal of its own.
@@ -102,7 +103,7 @@ else
     sleep 4
     [ "$("$screen_state")" = off ] || fail "der Bildschirmschoner kam bei offenem Fenster wieder: $("$screen_state")"
     xdotool key --window "$window" Tab space
-    wait_until 5 '! kill -0 "${servers[-1]}" 2>/dev/null' || fail "das Fenster endete nicht"
+    wait_until 5 '! kill -0 "$started" 2>/dev/null' || fail "das Fenster endete nicht"
     wait_until 5 '[ "$("$screen_state")" = on ]' || fail "danach lief der Bildschirmschoner nicht wieder an"
   else
     fail "kein Fenster unter Xorg: $(cat "$work/report")"
