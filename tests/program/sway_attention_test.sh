@@ -43,7 +43,8 @@ for row in "${rows[@]}"; do
   setsid env WAYLAND_DEBUG=client "$program" 123 Alarm Wache </dev/null >/dev/null 2>"$work/report" &
   servers+=($!) alarm=$!
   wait_until 10 'has "^kulverant$" "$criteria"' || fail "$name: nicht $criteria"
-  [ -z "$awake" ] || swaymsg -r -t get_tree | grep -q '"inhibit_idle": true' ||
+  # sway counts the inhibitor once it has drawn the window, not at once.
+  [ -z "$awake" ] || wait_until 10 'swaymsg -r -t get_tree | grep -q "\"inhibit_idle\": true"' ||
     fail "$name: sway zählt das Fenster nicht als wach haltend"
   swaymsg -q '[app_id="^kulverant$"] kill'
   wait_until 10 '! kill -0 "$alarm" 2>/dev/null' || fail "$name: das Fenster endete nicht"
