@@ -76,7 +76,6 @@ Attention::Attention(QWidget& window) {
 }
 
 Attention::~Attention() {
-    wayland_.reset();
     if (x11_) {
         xcb_screensaver_suspend(x11_, 0);
         xcb_flush(x11_);

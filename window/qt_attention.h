@@ -13,7 +13,8 @@ class WaylandAttention;
 /// brings it above the other windows with the focus, where the window system
 /// allows that, and marks it urgent where it does not; on X11 it also ends a
 /// running screen saver, switches the monitor on and keeps both from coming
-/// back while it lives, and on Wayland it keeps the screen from going idle. Afterwards the system's own settings apply again.
+/// back while it lives, and on Wayland it keeps the screen from going idle.
+/// Afterwards the system's own settings apply again.
 class Attention {
 public:
     explicit Attention(QWidget& window);

@@ -59,15 +59,16 @@ std::unique_ptr<WaylandAttention> WaylandAttention::take(QWindow& window) {
 WaylandAttention::WaylandAttention(QWindow& window, wl_display* display, wl_surface* surface)
     : window_(window), display_(display), surface_(surface) {
     queue_ = wl_display_create_queue(display_);
-    wrapper_ = static_cast<wl_display*>(wl_proxy_create_wrapper(display_));
-    wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(wrapper_), queue_);
-    registry_ = wl_display_get_registry(wrapper_);
+    // The registry, and what is bound through it, answer on our queue.
+    auto* wrapper = static_cast<wl_display*>(wl_proxy_create_wrapper(display_));
+    wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(wrapper), queue_);
+    wl_registry* registry = wl_display_get_registry(wrapper);
+    wl_proxy_wrapper_destroy(wrapper);
     Globals globals;
-    wl_registry_add_listener(registry_, &registryListener, &globals);
+    wl_registry_add_listener(registry, &registryListener, &globals);
     wl_display_roundtrip_queue(display_, queue_);
     // Globals announced later are not ours to wait for.
-    wl_registry_destroy(registry_);
-    registry_ = nullptr;
+    wl_registry_destroy(registry);
     idle_ = globals.idle;
     activation_ = globals.activation;
     if (idle_)
@@ -87,7 +88,6 @@ WaylandAttention::~WaylandAttention() {
         zwp_idle_inhibit_manager_v1_destroy(idle_);
     if (activation_)
         xdg_activation_v1_destroy(activation_);
-    wl_proxy_wrapper_destroy(wrapper_);
     wl_display_flush(display_);
     wl_event_queue_destroy(queue_);
 }

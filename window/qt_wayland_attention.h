@@ -7,7 +7,6 @@
 class QWindow;
 struct wl_display;
 struct wl_event_queue;
-struct wl_registry;
 struct wl_surface;
 struct xdg_activation_v1;
 struct zwp_idle_inhibit_manager_v1;
@@ -40,8 +39,6 @@ private:
     wl_surface* surface_;
     // Our own queue, so that the answers we wait for never run through Qt's.
     wl_event_queue* queue_ = nullptr;
-    wl_display* wrapper_ = nullptr;
-    wl_registry* registry_ = nullptr;
     zwp_idle_inhibit_manager_v1* idle_ = nullptr;
     zwp_idle_inhibitor_v1* inhibitor_ = nullptr;
     xdg_activation_v1* activation_ = nullptr;
