@@ -401,13 +401,17 @@ int main(int argc, char** argv) {
         if (input >= 0 && input != STDIN_FILENO)
             ::close(input);
     };
-    while (reading || !starter.idle() || chain.running()) {
+    for (;;) {
         now = Clock::now();
         if (!reading && !drainingSince)
             drainingSince = now;
         bool hurry = drainingSince && now - *drainingSince >= drainLimit;
         if (starter.startQueued(now, hurry))
             status = 1;
+        // Asked only now: the queue's last pages may have been repeats, passed
+        // over without a start, and then nothing is left to wait for.
+        if (!reading && starter.idle() && !chain.running())
+            break;
         backlog.check(starter.queue(), now);
         bool takingInput = reading && !starter.queue().full();
         if (reading && !takingInput)

@@ -17,13 +17,17 @@ if [[ $steps == *deny* ]] && file -b "$1" | grep -q aarch64 && [ "$(uname -m)" !
 fi
 
 work=$(mktemp -d)
-trap 'pkill -KILL -f "^/bin/sh $work/" 2>/dev/null || true; rm -rf "$work"' EXIT
+trap 'pkill -KILL -f "^(/bin/sh )?$work/" 2>/dev/null || true; rm -rf "$work"' EXIT
 mkdir "$work/bin" && cp "$1" "$work/bin/"
+# A window that stays open: a sleep that the trap finds by its path.
+cp "$(command -v sleep)" "$work/bin/window"
 cat >"$work/bin/kulverant" <<STAND_IN
 #!/bin/sh
 echo "\$(date +%s%3N) \$1" >>"$work/started"
-case \$1 in *HANG*) exec sleep 60 ;; *SLOW*) sleep "\$(echo "\$1" | sed 's/.*SLOW\([0-9.]*\).*/\1/')" ;; esac
+case \$1 in *HANG*) exec "$work/bin/window" 60 ;; *SLOW*) sleep "\$(echo "\$1" | sed 's/.*SLOW\([0-9.]*\).*/\1/')" ;; esac
 echo "\$1" >>"$work/saved"
+# As kulverant does once saved: its output closed, its window open.
+case \$1 in *WINDOW*) exec >&- "$work/bin/window" 40 ;; esac
 STAND_IN
 chmod +x "$work/bin/kulverant" && touch "$work/started" "$work/saved"
 milliseconds() { local now=${EPOCHREALTIME/./}; echo $((now / 1000)); }
