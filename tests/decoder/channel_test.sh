@@ -12,7 +12,7 @@ set -euo pipefail
 channel=$(realpath "$1") glue=$(realpath "$2") program=$(realpath "$3") mode=$4 pages=$5 held=${6:-}
 seed=${KULVERANT_SEED:-$(od -An -N2 -tu2 /dev/urandom | tr -d ' ')}
 work=$(mktemp -d)
-trap 'pkill -KILL -f "^$work/" 2>/dev/null || true; chmod -R u+rwX "$work"; rm -rf "$work"' EXIT
+trap 'kill "${watchdog:-}" 2>/dev/null || true; pkill -KILL -f "^$work/" 2>/dev/null || true; chmod -R u+rwX "$work"; rm -rf "$work"' EXIT
 chmod 755 "$work"
 mkdir -p "$work/bin" "$work/home/Pocsag"
 cp "$glue" "$work/bin/"
@@ -39,6 +39,14 @@ if [ -n "$held" ]; then
 fi
 chmod -R a+rx "$work/bin"
 
+# The glue must end within 40 s of the channel's end: its queue drains in 30.
+(
+  until grep -q '^longest write' "$work/feed" 2>/dev/null; do sleep 0.5; done
+  for _ in $(seq 80); do pgrep -f "$work/bin/kulverant-multimon" >/dev/null || exit 0; sleep 0.5; done
+  touch "$work/overran"
+  pkill -KILL -f "$work/bin/kulverant-multimon"
+) </dev/null >/dev/null 2>&1 &
+watchdog=$!
 read -r -a options <<<"$("$channel" --options)"
 [ "$mode" != auto ] || options+=(--decodings auto)
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
@@ -53,8 +61,10 @@ else
 fi
 status=${PIPESTATUS[-1]}
 set -e
+kill "$watchdog" 2>/dev/null || true
 
 problems=
+[ ! -e "$work/overran" ] || problems+=" kulverant-multimon lief 40 s nach dem Ende des Kanals noch;"
 [ "$status" = 0 ] || problems+=" Status $status;"
 longest=$(sed -n 's/^longest write: \([0-9-]*\) ms$/\1/p' "$work/feed")
 if [ "$mode" != audio ] && ! [ "${longest:--1}" -ge 0 -a "${longest:--1}" -le 100 ]; then
