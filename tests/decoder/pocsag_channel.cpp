@@ -73,10 +73,14 @@ public:
             double gap = 0.03 + pick(200) / 1000.0;
             // Other demodulators' lines between transmissions, as on a busy
             // receiver: enough of them to fill a pipe soon where nobody reads it.
-            for (int n = pick(2) ? 10 + pick(40) : 0; n > 0 && mode_ != 'u'; --n)
-                events_.emplace(at_ + gap * pick(1000) / 1000, "FLEX: 2026-12-08 12:00:00 1600/2/K/A 10.120 [00" +
-                                                                    std::to_string(pick(9999999)) +
-                                                                    "] ALN Kein Alarm fuer uns, nur Verkehr\n");
+            // One pick a statement: the order in which a call's arguments are
+            // worked out differs between compilers, and a seed must give the
+            // same channel with each.
+            for (int n = pick(2) ? 10 + pick(40) : 0; n > 0 && mode_ != 'u'; --n) {
+                double when = at_ + gap * pick(1000) / 1000;
+                events_.emplace(when, "FLEX: 2026-12-08 12:00:00 1600/2/K/A 10.120 [00" + std::to_string(pick(9999999)) +
+                                          "] ALN Kein Alarm fuer uns, nur Verkehr\n");
+            }
             at_ += gap;
         }
     }
@@ -109,7 +113,9 @@ private:
         return {'a', address, 1 + static_cast<unsigned>(pick(3)), text + " " + std::to_string(++serial_)};
     }
     Page numericPage(std::uint32_t address) {
-        return {'n', address, 0, std::to_string(pick(1000)) + (pick(2) ? "-" : " ") + std::to_string(++serial_)};
+        std::string digits = std::to_string(pick(1000));
+        digits += pick(2) ? "-" : " ";
+        return {'n', address, 0, digits + std::to_string(++serial_)};
     }
 
     static std::string message(const Page& page) {
