@@ -52,6 +52,7 @@ struct Sample {
     std::optional<double> windowMs;
     std::optional<double> totalMs;
     std::optional<long> peakRssKb;
+    std::string ending; // how a run ended that did not end as it should
 };
 
 [[noreturn]] void die(const std::string& what) {
@@ -296,6 +297,7 @@ Sample runOnce(const Program& program, const std::string& message, XServer& x, F
         // Wine's rich-edit control takes about 20 s to wrap 30 000 characters.
         if (ready >= 0 && millisecondsSince(start) > 90000) {
             ::kill(pid, SIGKILL);
+            sample.ending = "killed after 90 s";
             break;
         }
     }
@@ -306,8 +308,23 @@ Sample runOnce(const Program& program, const std::string& message, XServer& x, F
     if (WIFEXITED(status) && WEXITSTATUS(status) == (program.display || !program.showsWindow ? 0 : 2)) {
         sample.totalMs = millisecondsSince(start);
         sample.peakRssKb = usage.ru_maxrss;
+    } else if (sample.ending.empty()) {
+        sample.ending = WIFEXITED(status) ? "exit status " + std::to_string(WEXITSTATUS(status))
+                                          : "signal " + std::to_string(WTERMSIG(status));
     }
     return sample;
+}
+
+// The figures a run should have given and did not, for the check.
+std::string missingFrom(const Program& program, const Sample& sample) {
+    std::string missing;
+    if (program.writesFiles && !sample.filesMs)
+        missing += " files";
+    if (program.showsWindow && program.display && !sample.windowMs)
+        missing += " window";
+    if (!sample.totalMs)
+        missing += " exit (" + sample.ending + ")";
+    return missing;
 }
 
 // A busy channel: kulverant-multimon running for pages to many addresses,
@@ -590,8 +607,16 @@ int main(int argc, char** argv) {
         for (int run = 0; run < warmups + runs; ++run) {
             std::string message = "Lauf-" + std::to_string(p) + "-" + std::to_string(run) + programs[p].tail;
             Sample sample = runOnce(programs[p], message, x, files);
-            if (run >= warmups)
-                samples[p].push_back(sample);
+            if (run < warmups)
+                continue;
+            // One more try, said aloud: the check is there to catch a figure
+            // that can no longer be measured, which fails the second time too.
+            if (std::string missing = missingFrom(programs[p], sample); check && !missing.empty()) {
+                std::fprintf(stderr, "not measured, run again: %s, run %d:%s\n", programs[p].name.c_str(),
+                             run - warmups + 1, missing.c_str());
+                sample = runOnce(programs[p], message + "-wieder", x, files);
+            }
+            samples[p].push_back(sample);
         }
     if (winePrefix)
         std::system("wineserver --kill");
@@ -678,6 +703,9 @@ int main(int argc, char** argv) {
     };
     bool complete = sustained.size() == static_cast<std::size_t>(sustainedPages) &&
                     air.whole.size() == static_cast<std::size_t>(airPages);
+    if (!complete)
+        std::fprintf(stderr, "not measured: %zu of %d sustained pages, %zu of %d pages from the air\n",
+                     sustained.size(), sustainedPages, air.whole.size(), airPages);
     for (std::size_t p = 0; p < programs.size(); ++p) {
         json << "    {\"name\": \"" << programs[p].name << "\", \"samples\": [";
         for (std::size_t i = 0; i < samples[p].size(); ++i) {
@@ -685,9 +713,10 @@ int main(int argc, char** argv) {
             json << (i ? ", " : "") << "{\"files_ms\": " << number(s.filesMs) << ", \"window_ms\": "
                  << number(s.windowMs) << ", \"total_ms\": " << number(s.totalMs)
                  << ", \"peak_rss_kb\": " << number(s.peakRssKb) << "}";
-            bool windowExpected = programs[p].showsWindow && programs[p].display;
-            complete = complete && (!programs[p].writesFiles || s.filesMs) && (!windowExpected || s.windowMs) &&
-                       s.totalMs && s.peakRssKb;
+            std::string missing = missingFrom(programs[p], s);
+            if (!missing.empty())
+                std::fprintf(stderr, "not measured: %s, run %zu:%s\n", programs[p].name.c_str(), i + 1, missing.c_str());
+            complete = complete && missing.empty();
         }
         json << "]}" << (p + 1 < programs.size() ? "," : "") << "\n";
     }
